@@ -1,0 +1,6 @@
+#include "app/AppState.h"
+
+AppState &AppState::instance() {
+    static AppState state;
+    return state;
+}

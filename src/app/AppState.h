@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class TrayNotifier;
+
+// The one process-wide record; the subsystems read and write its fields directly.
+struct AppState {
+    QString SettingsDbPath;
+    QString DataPath;
+    QString VatNumber;
+    qint32 Timer = 0;
+    bool InputON = false;
+    bool OutputON = false;
+    bool Log = false;
+    bool Interface = false;
+    bool TotalSync = false;
+    qint32 IdTicket = 0;
+    TrayNotifier *trayForm = nullptr;
+    QPointer<QWidget> chatWindow;
+
+    // Folder of the executable, no trailing separator; tests point it at a temporary folder.
+    QString ApplicationFolder;
+
+    static AppState &instance();
+};
+
+// What the chat session needs of the tray form, so that chat and tray stay independent.
+class TrayNotifier {
+public:
+    virtual ~TrayNotifier() = default;
+    virtual void ShowMessageTray(const QString &msg) = 0;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A real HTTP peer on 127.0.0.1 for tests, on a port the system chooses. Register handlers on
+// server() before start(); every request that arrives is recorded for assertions.
+class LoopbackServer {
+public:
+    struct Request {
+        std::string method;
+        std::string target; // path and query exactly as on the request line
+        httplib::Headers headers;
+        std::string body;
+    };
+
+    LoopbackServer();
+    ~LoopbackServer();
+
+    httplib::Server &server() { return m_server; }
+    void start();
+    void stop();
+
+    int port() const { return m_port; }
+    std::string baseUrl() const; // "http://127.0.0.1:<port>"
+    std::vector<Request> requests() const;
+
+private:
+    httplib::Server m_server;
+    std::thread m_thread;
+    int m_port = 0;
+    mutable std::mutex m_mutex;
+    std::vector<Request> m_requests;
+};
