@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QColor>
+#include <QtGlobal>
+#include <cmath>
+
+// The system measures in twips and centimetres and writes colours as 0x00BBGGRR; the widgets
+// work in logical pixels and QColor. Qt scales logical pixels for high-dpi screens.
+namespace Units {
+
+constexpr double kTwipsPerPixel = 15.0;
+constexpr double kTwipsPerCm = 567.0;
+
+inline int twipsToPixels(double twips) { return int(std::lround(twips / kTwipsPerPixel)); }
+inline double pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+inline double twipsToCm(double twips) { return twips / kTwipsPerCm; }
+inline double cmToTwips(double cm) { return cm * kTwipsPerCm; }
+
+inline QColor fromOleColor(quint32 bgr) {
+    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+inline quint32 toOleColor(const QColor &color) {
+    return quint32(color.red()) | (quint32(color.green()) << 8) | (quint32(color.blue()) << 16);
+}
+
+} // namespace Units
