@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// Fetches url with GET and stores the body at path byte for byte when the answer is 200; the
+// file appears only once complete, so a failed or refused transfer leaves what was there.
+// Returns true when the file was stored.
+bool DownloadFile(const QString &url, const QString &path);
+
+// A bare file name that can be joined to a folder without leaving it: not empty, not "." or
+// "..", no separators, drive colon or control characters.
+bool IsPlainFileName(const QString &name);
+
+// The service address of an operator's picture; the name goes in as the message carried it.
+QString PictureDownloadUrl(const QString &fileName);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QPair>
+#include <QString>
+
+// Sends one local file, Base64 in a form-encoded body, to the service's attachment endpoint
+// with the wait cursor showing. Returns the endpoint's answer whatever its status, the empty
+// text when the exchange failed, and "Errore file" (nothing sent) for a missing or empty file.
+QString UploadFile(const QString &path);
+
+// Form-style percent encoding of Windows-1252 codes: letters and digits pass, a space becomes
+// "+", every other code becomes "%XX" (the controls 1 and 2 as "%" and "+" do); characters
+// outside the code page pass unchanged.
+QString UrlEncode(const QString &text);
+
+// {file name, folder with its trailing separator}; both "\" and "/" separate.
+QPair<QString, QString> SplitPath(const QString &path);
+
+// The file's bytes, one character each, so that Base64 encodes exactly these bytes; empty
+// when the file cannot be read.
+QString ReadFileBinary(const QString &path);

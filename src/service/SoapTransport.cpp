@@ -1,0 +1,31 @@
+#include "service/SoapTransport.h"
+
+#include "service/HttpExchange.h"
+#include "service/ResponseText.h"
+#include "service/ServiceAddress.h"
+
+#include <QUrl>
+
+namespace {
+
+constexpr char kEndpointPath[] = "/RovizeveReravav/sync_connector/";
+constexpr char kEndpointSuffix[] = ".php";
+// Answers are a few hundred bytes; anything near this is not the service talking.
+constexpr qint64 kMaxResponseBytes = 16 * 1024 * 1024;
+
+} // namespace
+
+QString PostSoap(const QString &endpoint, const QString &envelope) {
+    return PostSoapWithin(endpoint, envelope, kSoapTimeLimitMs);
+}
+
+QString PostSoapWithin(const QString &endpoint, const QString &envelope, int timeLimitMs) {
+    QNetworkRequest request(QUrl(ServiceAddress::base() + QLatin1String(kEndpointPath) + endpoint +
+                                 QLatin1String(kEndpointSuffix)));
+    request.setRawHeader("Content-type", "text/xml;charset=UTF-8");
+    const HttpResult result =
+        HttpExchange::run(request, "POST", envelope.toUtf8(), timeLimitMs, kMaxResponseBytes);
+    if (!result.completed)
+        return {};
+    return ResponseText(result.contentType, result.body);
+}
