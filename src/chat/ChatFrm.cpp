@@ -1,0 +1,350 @@
+#include "chat/ChatFrm.h"
+
+#include "app/AppState.h"
+#include "app/Clock.h"
+#include "app/SharedHelpers.h"
+#include "app/Units.h"
+#include "bubble/CtrMsg.h"
+#include "chat/LiveChatService.h"
+#include "chat/MessageListGeometry.h"
+#include "chat/ModuleScreenSnapshot.h"
+#include "chat/WindowPlacement.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QToolButton>
+#include <limits>
+
+namespace {
+const QString kCaption = QStringLiteral("Servizio clienti Quintaro");
+const QString kMessageBoxTitle = QStringLiteral("Brenno");
+
+constexpr int kClientWidthTwips = 6375;
+constexpr int kClientHeightTwips = 8565;
+constexpr int kBorderWidthTwips = 6375;
+constexpr int kBorderHeightTwips = 8550;
+constexpr quint32 kWindowColor = 0x00FFFFFF;
+constexpr quint32 kHeaderColor = 0x0000C573;
+constexpr quint32 kHeaderTextColor = 0x00FFFFFF;
+constexpr int kCanvasWidthTwips = 6000;
+constexpr int kFirstBubbleLeftTwips = 15;
+constexpr int kFirstBubbleWidthTwips = 5955;
+constexpr int kScrollPageStep = 10;
+constexpr int kCaptureDelayMs = 500;
+
+QRect twipsRect(int left, int top, int width, int height) {
+    using Units::twipsToPixels;
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                 twipsToPixels(height));
+}
+
+int cmToPixels(double cm) {
+    return Units::twipsToPixels(Units::cmToTwips(cm));
+}
+
+QFont boldFont(const QString &family, double pointSize) {
+    QFont font(family);
+    font.setPointSizeF(pointSize);
+    font.setBold(true);
+    return font;
+}
+
+void fillBackground(QWidget *widget, quint32 color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, Units::fromOleColor(color));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QLabel *headerLabel(QWidget *parent, const QString &text, const QRect &geometry,
+                    const QFont &font) {
+    auto *label = new QLabel(text, parent);
+    label->setGeometry(geometry);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Units::fromOleColor(kHeaderTextColor));
+    label->setPalette(palette);
+    return label;
+}
+
+ChatService &liveService() {
+    static LiveChatService service;
+    return service;
+}
+} // namespace
+
+// Resources of a static library are registered by hand, from the global namespace.
+static void initChatResources() {
+    Q_INIT_RESOURCE(chat);
+}
+
+ChatFrm::ChatFrm(QWidget *parent)
+    : ChatFrm(liveService(), Clock::system(), parent) {}
+
+ChatFrm::ChatFrm(ChatService &service, const Clock &clock, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    , m_session(service, *this, *this, clock) {
+    initChatResources();
+    setWindowTitle(kCaption);
+    setFixedSize(twipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    fillBackground(this, kWindowColor);
+
+    buildHeader();
+    buildMessageList();
+    buildInputLine();
+
+    connect(&m_timerChat, &QTimer::timeout, this, [this] { m_session.onTimerTick(); });
+    AppState::instance().chatWindow = this;
+}
+
+void ChatFrm::buildHeader() {
+    auto *frameTop = new QWidget(this);
+    frameTop->setObjectName(QStringLiteral("FrameTop"));
+    frameTop->setGeometry(twipsRect(30, 30, 6315, 1125));
+    fillBackground(frameTop, kHeaderColor);
+
+    auto *imgClose = new QToolButton(frameTop);
+    imgClose->setObjectName(QStringLiteral("ImgClose"));
+    imgClose->setGeometry(twipsRect(15, 15, 600, 600));
+    imgClose->setIcon(QIcon(QStringLiteral(":/chat/close.png")));
+    imgClose->setIconSize(imgClose->size());
+    imgClose->setStyleSheet(QStringLiteral("QToolButton { border: none; background: none; }"));
+    imgClose->setCursor(Qt::PointingHandCursor);
+    connect(imgClose, &QToolButton::clicked, this, &QWidget::hide);
+
+    headerLabel(frameTop, QStringLiteral("Chat Assistenza Solmara"), twipsRect(30, 135, 6195, 600),
+                boldFont(QStringLiteral("Arial"), 18))
+        ->setObjectName(QStringLiteral("Label1"));
+    headerLabel(frameTop, QStringLiteral("rispondi al nostro operatore per assistenza su Solmara"),
+                twipsRect(105, 675, 6195, 300), boldFont(QStringLiteral("Arial"), 9.75))
+        ->setObjectName(QStringLiteral("Label2"));
+    imgClose->raise();
+}
+
+void ChatFrm::buildMessageList() {
+    auto *frame1 = new QWidget(this);
+    frame1->setObjectName(QStringLiteral("Frame1"));
+    frame1->setGeometry(twipsRect(45, 1185, 6285, 6520));
+    frame1->setBackgroundRole(QPalette::Base);
+    frame1->setAutoFillBackground(true);
+
+    m_picture1 = new QWidget(frame1);
+    m_picture1->setObjectName(QStringLiteral("Picture1"));
+    m_picture1->setGeometry(twipsRect(0, 15, kCanvasWidthTwips, 6060));
+    fillBackground(m_picture1, kWindowColor);
+
+    m_vScroll1 = new QScrollBar(Qt::Vertical, frame1);
+    m_vScroll1->setObjectName(QStringLiteral("VScroll1"));
+    m_vScroll1->setGeometry(twipsRect(6015, 0, 270, 6525));
+    m_vScroll1->setRange(0, 0);
+    m_vScroll1->setPageStep(kScrollPageStep);
+    m_vScroll1->hide();
+    connect(m_vScroll1, &QScrollBar::valueChanged, this, &ChatFrm::moveCanvasFor);
+
+    // Bubble 0 has its own place; the first message makes it visible.
+    auto *first = new CtrMsg(m_picture1);
+    first->setObjectName(QStringLiteral("CtrMsg1"));
+    first->move(Units::twipsToPixels(kFirstBubbleLeftTwips), 0);
+    first->setWidthTwips(kFirstBubbleWidthTwips);
+    first->hide();
+    m_bubbles.push_back(first);
+    m_bubbleTopsTwips.push_back(0);
+}
+
+void ChatFrm::buildInputLine() {
+    auto *lblMsg = new QLabel(QStringLiteral("Scrivi Messaggio"), this);
+    lblMsg->setObjectName(QStringLiteral("LblMsg"));
+    lblMsg->setGeometry(twipsRect(60, 8115, 960, 405));
+    lblMsg->setFont(boldFont(QStringLiteral("MS Sans Serif"), 8.25));
+    lblMsg->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    lblMsg->setWordWrap(true);
+
+    m_textMsg = new QLineEdit(this);
+    m_textMsg->setObjectName(QStringLiteral("TextMsg"));
+    m_textMsg->setGeometry(twipsRect(1110, 8145, 4245, 375));
+    // A long paste must reach the service whole.
+    m_textMsg->setMaxLength(std::numeric_limits<int>::max());
+    m_textMsg->installEventFilter(this);
+
+    auto *okBtn = new QPushButton(QStringLiteral("OK"), this);
+    okBtn->setObjectName(QStringLiteral("OKBtn"));
+    okBtn->setGeometry(twipsRect(5385, 8160, 480, 345));
+    connect(okBtn, &QPushButton::clicked, this, [this] { m_session.sendMessage(); });
+
+    auto *screenShotBtn = new QPushButton(this);
+    screenShotBtn->setObjectName(QStringLiteral("ScreenShotBtn"));
+    screenShotBtn->setGeometry(twipsRect(5880, 8160, 405, 345));
+    screenShotBtn->setIcon(QIcon(QStringLiteral(":/chat/screenshot.png")));
+    screenShotBtn->setIconSize(QSize(16, 16));
+    screenShotBtn->setToolTip(QStringLiteral("Invia l'immagine dello schermo"));
+    connect(screenShotBtn, &QPushButton::clicked, this, [this] { m_session.sendScreenshot(); });
+}
+
+void ChatFrm::InizializzaChat() {
+    m_session.InizializzaChat();
+}
+
+void ChatFrm::showAsForMessage() {
+    show();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(WindowPlacement::bottomRight(screen->geometry(), frameGeometry().size()));
+    SetTopMost(this, true);
+}
+
+bool ChatFrm::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_textMsg && event->type() == QEvent::KeyRelease) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        // Holding Enter down repeats presses, but it is one message.
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && !key->isAutoRepeat())
+            m_session.sendMessage();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ChatFrm::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    const QRect border = twipsRect(0, 0, kBorderWidthTwips, kBorderHeightTwips);
+    painter.drawRect(border.adjusted(0, 0, -1, -1));
+}
+
+CtrMsg *ChatFrm::bubble(int index) const {
+    return index >= 0 && index < int(m_bubbles.size()) ? m_bubbles[size_t(index)] : nullptr;
+}
+
+void ChatFrm::moveCanvasFor(int scrollValue) {
+    m_picture1->move(m_picture1->x(), cmToPixels(MessageListGeometry::canvasTopCm(scrollValue)));
+}
+
+bool ChatFrm::isShown() const {
+    return isVisible();
+}
+QString ChatFrm::inputText() const {
+    return m_textMsg->text();
+}
+void ChatFrm::clearInput() {
+    m_textMsg->clear();
+}
+void ChatFrm::showWindow() {
+    show();
+}
+void ChatFrm::hideWindow() {
+    hide();
+}
+void ChatFrm::beep() {
+    QApplication::beep();
+}
+void ChatFrm::setCanvasVisible(bool visible) {
+    m_picture1->setVisible(visible);
+}
+
+// Each new bubble stands on the one before it; earlier bubbles are never laid out again.
+void ChatFrm::showBubble(int index) {
+    if (index == int(m_bubbles.size()) && index > 0) {
+        const double top = m_bubbleTopsTwips.back() + m_bubbles.back()->heightTwips();
+        auto *added = new CtrMsg(m_picture1);
+        added->setObjectName(QStringLiteral("CtrMsg1"));
+        added->move(0, Units::twipsToPixels(top));
+        added->setWidthTwips(kCanvasWidthTwips);
+        m_bubbles.push_back(added);
+        m_bubbleTopsTwips.push_back(top);
+    }
+    if (CtrMsg *shown = bubble(index))
+        shown->show();
+}
+
+void ChatFrm::setBubbleData(int index, const QString &time) {
+    if (CtrMsg *target = bubble(index))
+        target->setData(time);
+}
+
+void ChatFrm::setBubbleIdOperatore(int index, qint32 idOperatore) {
+    if (CtrMsg *target = bubble(index))
+        target->setIdOperatore(idOperatore);
+}
+
+void ChatFrm::setBubbleTesto(int index, const QString &text) {
+    if (CtrMsg *target = bubble(index))
+        target->setTesto(text);
+}
+
+void ChatFrm::setBubbleImmagineAttach(int index, const QString &fileName) {
+    if (CtrMsg *target = bubble(index))
+        target->setImmagineAttach(fileName);
+}
+
+void ChatFrm::setBubbleBackColor(int index, quint32 color) {
+    if (CtrMsg *target = bubble(index))
+        target->setBackColor(color);
+}
+
+void ChatFrm::setBubbleForeColor(int index, quint32 color) {
+    if (CtrMsg *target = bubble(index))
+        target->setForeColor(color);
+}
+
+void ChatFrm::growList(int index) {
+    const CtrMsg *grown = bubble(index);
+    if (!grown)
+        return;
+    const double bottomTwips = m_bubbleTopsTwips[size_t(index)] + grown->heightTwips();
+    const auto growth = MessageListGeometry::grow(float(Units::twipsToCm(bottomTwips)));
+    m_picture1->resize(m_picture1->width(), cmToPixels(growth.canvasHeightCm));
+    if (!growth.scrollBarVisible) {
+        m_vScroll1->hide();
+        return;
+    }
+    m_vScroll1->show();
+    m_vScroll1->setMaximum(growth.maximum);
+    m_vScroll1->setValue(growth.value);
+}
+
+void ChatFrm::showWarning(const QString &text) {
+    QMessageBox box(QMessageBox::Warning, kMessageBoxTitle, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+bool ChatFrm::askYesNo(const QString &question) {
+    return QMessageBox::question(this, kMessageBoxTitle, question,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void ChatFrm::waitForScreenToSettle() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QEventLoop pause;
+    QTimer::singleShot(kCaptureDelayMs, &pause, &QEventLoop::quit);
+    pause.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool ChatFrm::captureScreen(const QString &path) {
+    return ModuleScreenSnapshot::CaptureScreen(path);
+}
+
+void ChatFrm::startProgram(const QString &path) {
+    QProcess::startDetached(path, {});
+}
+
+// Before the event loop runs, quitting is only heard once it starts.
+void ChatFrm::endProcess() {
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+void ChatFrm::setInterval(int milliseconds) {
+    m_timerChat.setInterval(milliseconds);
+}
+
+void ChatFrm::enable() {
+    if (!m_timerChat.isActive())
+        m_timerChat.start();
+}

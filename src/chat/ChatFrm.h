@@ -1,0 +1,72 @@
+#pragma once
+
+#include "chat/ChatSession.h"
+#include "chat/ChatView.h"
+#include "chat/PollTimer.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <vector>
+
+class ChatService;
+class Clock;
+class CtrMsg;
+class QLineEdit;
+class QScrollBar;
+
+// The chat window: header, message list and input line at fixed places. It only applies what
+// its ChatSession decides.
+class ChatFrm : public QWidget, private ChatView, private PollTimer {
+    Q_OBJECT
+public:
+    explicit ChatFrm(QWidget *parent = nullptr);
+    // For tests: another service and clock than the live ones.
+    ChatFrm(ChatService &service, const Clock &clock, QWidget *parent = nullptr);
+
+    void InizializzaChat();
+    void showAsForMessage() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void buildHeader();
+    void buildMessageList();
+    void buildInputLine();
+    CtrMsg *bubble(int index) const;
+    void moveCanvasFor(int scrollValue);
+
+    bool isShown() const override;
+    QString inputText() const override;
+    void clearInput() override;
+    void showWindow() override;
+    void hideWindow() override;
+    void beep() override;
+    void setCanvasVisible(bool visible) override;
+    void showBubble(int index) override;
+    void setBubbleData(int index, const QString &time) override;
+    void setBubbleIdOperatore(int index, qint32 idOperatore) override;
+    void setBubbleTesto(int index, const QString &text) override;
+    void setBubbleImmagineAttach(int index, const QString &fileName) override;
+    void setBubbleBackColor(int index, quint32 color) override;
+    void setBubbleForeColor(int index, quint32 color) override;
+    void growList(int index) override;
+    void showWarning(const QString &text) override;
+    bool askYesNo(const QString &question) override;
+    void waitForScreenToSettle() override;
+    bool captureScreen(const QString &path) override;
+    void startProgram(const QString &path) override;
+    void endProcess() override;
+
+    void setInterval(int milliseconds) override;
+    void enable() override;
+
+    ChatSession m_session;
+    QTimer m_timerChat;
+    QWidget *m_picture1 = nullptr;
+    QScrollBar *m_vScroll1 = nullptr;
+    QLineEdit *m_textMsg = nullptr;
+    std::vector<CtrMsg *> m_bubbles;
+    std::vector<double> m_bubbleTopsTwips;
+};

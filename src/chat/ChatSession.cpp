@@ -1,0 +1,295 @@
+#include "chat/ChatSession.h"
+
+#include "app/AppState.h"
+#include "app/Clock.h"
+#include "app/SharedHelpers.h"
+#include "bubble/TextHelpers.h"
+#include "chat/ChatService.h"
+#include "chat/ChatView.h"
+#include "chat/PollTimer.h"
+#include "chat/ServiceDate.h"
+#include "service/AttachmentDownload.h"
+#include "service/Envelopes.h"
+#include "service/ResponseReader.h"
+
+#include <QDir>
+#include <QScopeGuard>
+
+namespace {
+const QString kEndpointDue = QStringLiteral("ws_chat_due");
+const QString kEndpointTre = QStringLiteral("ws_chat_tre");
+const QString kGetTicketStatus =
+    QStringLiteral("/SOAP-ENV:Envelope/SOAP-ENV:Body/ns1:getticketResponse/status");
+const QString kGetTicketId =
+    QStringLiteral("/SOAP-ENV:Envelope/SOAP-ENV:Body/ns1:getticketResponse/id");
+const QString kGetChatField =
+    QStringLiteral("/SOAP-ENV:Envelope/SOAP-ENV:Body/ns1:getchatResponse/");
+const QString kSetChatStatus =
+    QStringLiteral("/SOAP-ENV:Envelope/SOAP-ENV:Body/ns1:setchatResponse/status");
+const QString kStatusOk = QStringLiteral("OK");
+const QString kStatusNoTicket = QStringLiteral("noticket");
+
+constexpr int kNoTicketIntervalMs = 60000;
+constexpr int kIdleIntervalMs = 20000;
+constexpr int kActiveIntervalMs = 2000;
+constexpr int kFollowUpIntervalMs = 500;
+constexpr qint64 kActiveMinutes = 10;
+
+constexpr quint32 kOperatorBackColor = 0x00FF8400;
+constexpr quint32 kOperatorForeColor = 0x00FFFFFF;
+constexpr quint32 kCustomerBackColor = 0x00F0E8E3;
+constexpr quint32 kCustomerForeColor = 0x00000000;
+const QString kBubbleTimeFormat = QStringLiteral("HH:mm");
+
+const QString kRemoteAssistanceCommand = QStringLiteral("[CMD]supremo");
+const QString kRemoteAssistanceTool = QStringLiteral("/../DAruzeve.exe");
+const QString kRemoteAssistanceStarted = QStringLiteral("L'operatore ha avviato SupRemo..");
+const QString kRemoteAssistanceMissing = QStringLiteral("Avvio di SupRemo non riuscito..");
+
+const QString kPictureFolder = QStringLiteral("/TempImg/");
+const QString kScreenshotTimeFormat = QStringLiteral("yyyyMMddHHmmss");
+
+const QString kEndOfChat = QStringLiteral("Chat terminata.");
+const QString kNoTicketWarning =
+    QStringLiteral("Nessun ticket abilitato per la gestione a mezzo chat.");
+const QString kScreenshotQuestion = QStringLiteral(
+    "Si desidera inviare una immagine dello schermo all'operatore del customer care Quintaro?");
+
+const QDateTime kZeroDate(QDate(1899, 12, 30), QTime(0, 0));
+
+// Minute boundaries crossed on the wall clock; time-zone offsets of either date play no part.
+qint64 minutesBetween(const QDateTime &from, const QDateTime &to) {
+    const auto wholeMinute = [](const QDateTime &time) {
+        return QDateTime(time.date(), QTime(time.time().hour(), time.time().minute()), Qt::UTC);
+    };
+    return wholeMinute(from).secsTo(wholeMinute(to)) / 60;
+}
+
+qint32 readInt32(const QString &text) {
+    return RoundToInt32(ToNumber(text)).value_or(0);
+}
+qint16 readInt16(const QString &text) {
+    return RoundToInt16(ToNumber(text)).value_or(0);
+}
+
+AppState &state() {
+    return AppState::instance();
+}
+} // namespace
+
+struct ChatSession::Message {
+    QString testo;
+    qint32 id = 0;
+    qint32 idOperatore = 0;
+    qint16 attach = 0;
+    qint16 letto = 0;
+};
+
+ChatSession::ChatSession(ChatService &service, ChatView &view, PollTimer &timer, const Clock &clock)
+    : m_service(service)
+    , m_view(view)
+    , m_timer(timer)
+    , m_clock(clock)
+    , m_dataUltimoMsg(kZeroDate) {}
+
+// Timer ticks arrive from nested event loops (exchanges, message boxes, the pause before a
+// capture); they must not start a second operation inside the running one.
+template<typename Operation> void ChatSession::exclusively(Operation operation) {
+    if (m_busy)
+        return;
+    m_busy = true;
+    const auto leave = qScopeGuard([this] { m_busy = false; });
+    operation();
+}
+
+void ChatSession::InizializzaChat() {
+    if (state().VatNumber.isEmpty()) {
+        m_view.endProcess();
+        return;
+    }
+    RichiediTicket();
+    m_numMsg = 0;
+    ImpostaIntervallo();
+}
+
+void ChatSession::onTimerTick() {
+    if (m_service.exchangeInProgress())
+        return;
+    exclusively([this] {
+        if (state().IdTicket != 0)
+            AggiornaChat();
+        else
+            RichiediTicket();
+    });
+}
+
+void ChatSession::sendMessage() {
+    exclusively([this] {
+        RichiediTicket();
+        if (state().IdTicket == 0) {
+            m_view.showWarning(kNoTicketWarning);
+            return;
+        }
+        const QString text = m_view.inputText();
+        if (text.isEmpty() || !postSetChat(text, false))
+            return;
+        m_dataUltimoMsg = m_clock.now();
+        AggiornaChat();
+        m_view.clearInput();
+    });
+}
+
+void ChatSession::sendScreenshot() {
+    exclusively([this] {
+        RichiediTicket();
+        if (state().IdTicket == 0) {
+            m_view.showWarning(kNoTicketWarning);
+            return;
+        }
+        if (!m_view.askYesNo(kScreenshotQuestion))
+            return;
+        m_view.hideWindow();
+        const auto showAgain = qScopeGuard([this] { m_view.showWindow(); });
+        const QString fileName = QStringLiteral("%1_%2.jpg")
+                                     .arg(state().IdTicket)
+                                     .arg(m_clock.now().toString(kScreenshotTimeFormat));
+        const QString path = pictureFolder() + fileName;
+        m_view.waitForScreenToSettle();
+        // Announcing a picture that was never written would show the operator a broken file.
+        if (!m_view.captureScreen(path))
+            return;
+        m_service.uploadFile(path);
+        if (!postSetChat(fileName, true))
+            return;
+        m_dataUltimoMsg = m_clock.now();
+        AggiornaChat();
+    });
+}
+
+void ChatSession::RichiediTicket() {
+    const QString answer = m_service.post(kEndpointDue, BuildGetTicket(state().VatNumber));
+    qint32 idTicket = 0;
+    if (GetXmlValue(answer, kGetTicketStatus) == kStatusOk)
+        idTicket = readInt32(GetXmlValue(answer, kGetTicketId));
+    state().IdTicket = idTicket;
+}
+
+void ChatSession::ImpostaIntervallo() {
+    int interval = kActiveIntervalMs;
+    if (state().IdTicket == 0)
+        interval = kNoTicketIntervalMs;
+    else if (minutesBetween(m_dataUltimoMsg, m_clock.now()) > kActiveMinutes)
+        interval = kIdleIntervalMs;
+    m_timer.setInterval(interval);
+    m_timer.enable();
+}
+
+// A backlog arrives one message per answer; a loop keeps the stack flat however long it is.
+void ChatSession::AggiornaChat() {
+    m_view.setCanvasVisible(false);
+    const auto showCanvas = qScopeGuard([this] { m_view.setCanvasVisible(true); });
+    bool delivered = false;
+    while (fetchNextMessage())
+        delivered = true;
+    if (delivered)
+        m_timer.setInterval(kFollowUpIntervalMs);
+}
+
+bool ChatSession::fetchNextMessage() {
+    const qint16 typing = m_view.isShown() && !m_view.inputText().isEmpty() ? 1 : 0;
+    const QString answer = m_service.post(
+        kEndpointTre, BuildGetChat(state().IdTicket, m_idUltimoMsg, typing, state().VatNumber));
+    const auto field = [&answer](const char *name) {
+        return GetXmlValue(answer, kGetChatField + QLatin1String(name));
+    };
+
+    const QString status = field("status");
+    if (status != kStatusOk) {
+        if (status == kStatusNoTicket) {
+            state().IdTicket = 0;
+            ImpostaIntervallo();
+            if (TrayNotifier *tray = state().trayForm)
+                tray->ShowMessageTray(kEndOfChat);
+        } else {
+            ImpostaIntervallo();
+        }
+        return false;
+    }
+
+    Message message;
+    message.id = readInt32(field("id"));
+    // Without an id there is nothing to mark read, and no bubble of an earlier message is
+    // overwritten with it.
+    if (message.id <= 0) {
+        ImpostaIntervallo();
+        return false;
+    }
+    if (const auto data = ServiceDate::parse(field("data")))
+        m_dataUltimoMsg = *data;
+    message.testo = HtmlToText(field("testo"));
+    message.idOperatore = readInt32(field("idoperatore"));
+    message.attach = readInt16(field("attach"));
+    message.letto = readInt16(field("letto"));
+    showMessage(message);
+    return true;
+}
+
+void ChatSession::showMessage(const Message &message) {
+    m_view.showWindow();
+    SegnaLetto(message.id);
+    const int index = m_numMsg;
+    ++m_numMsg;
+    m_idUltimoMsg = message.id;
+
+    const bool fromOperator = message.idOperatore > 0;
+    if (fromOperator)
+        m_view.beep();
+    m_view.showAsForMessage();
+    const QString testo = carryOutRemoteAssistance(message);
+
+    m_view.showBubble(index);
+    m_view.setBubbleData(index, m_dataUltimoMsg.toString(kBubbleTimeFormat));
+    m_view.setBubbleIdOperatore(index, message.idOperatore);
+    if (message.attach == 1)
+        showAttachment(index, testo, fromOperator);
+    else
+        m_view.setBubbleTesto(index, testo);
+    m_view.setBubbleBackColor(index, fromOperator ? kOperatorBackColor : kCustomerBackColor);
+    m_view.setBubbleForeColor(index, fromOperator ? kOperatorForeColor : kCustomerForeColor);
+    m_view.growList(index);
+}
+
+QString ChatSession::carryOutRemoteAssistance(const Message &message) {
+    if (message.testo != kRemoteAssistanceCommand || message.idOperatore <= 0)
+        return message.testo;
+    const QString tool = QDir::cleanPath(state().ApplicationFolder + kRemoteAssistanceTool);
+    if (!FileExists(tool))
+        return kRemoteAssistanceMissing;
+    // A message read before is a replay of an old conversation: the tool ran then.
+    if (message.letto == 0)
+        m_view.startProgram(tool);
+    return kRemoteAssistanceStarted;
+}
+
+void ChatSession::showAttachment(int index, const QString &fileName, bool fromOperator) {
+    const QString localPath = pictureFolder() + fileName;
+    // The customer's own screenshots are already in the folder; a name with a folder part
+    // would write outside it.
+    if (fromOperator && IsPlainFileName(fileName) && !FileExists(localPath))
+        m_service.downloadPicture(fileName, localPath);
+    m_view.setBubbleImmagineAttach(index, fileName);
+}
+
+void ChatSession::SegnaLetto(qint32 messageId) {
+    m_service.post(kEndpointDue, BuildSetReadChat(messageId));
+}
+
+bool ChatSession::postSetChat(const QString &text, bool attach) {
+    const QString answer =
+        m_service.post(kEndpointTre, BuildSetChat(text, state().IdTicket, attach));
+    return GetXmlValue(answer, kSetChatStatus) == kStatusOk;
+}
+
+QString ChatSession::pictureFolder() const {
+    return state().ApplicationFolder + kPictureFolder;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class ChatService;
+class ChatView;
+class Clock;
+class PollTimer;
+
+// The customer's conversation: the ticket, the polling speed, incoming messages, sending texts
+// and screenshots. Everything runs on the UI thread, one operation at a time.
+class ChatSession {
+public:
+    ChatSession(ChatService &service, ChatView &view, PollTimer &timer, const Clock &clock);
+
+    void InizializzaChat();
+    void onTimerTick();
+    // OKBtn and Enter in TextMsg.
+    void sendMessage();
+    // ScreenShotBtn.
+    void sendScreenshot();
+
+    QDateTime dataUltimoMsg() const { return m_dataUltimoMsg; }
+
+private:
+    struct Message;
+
+    template<typename Operation> void exclusively(Operation operation);
+    void RichiediTicket();
+    void ImpostaIntervallo();
+    void AggiornaChat();
+    // One getchat exchange; true when it delivered a message, which asks for the next one.
+    bool fetchNextMessage();
+    void showMessage(const Message &message);
+    QString carryOutRemoteAssistance(const Message &message);
+    void showAttachment(int index, const QString &fileName, bool fromOperator);
+    void SegnaLetto(qint32 messageId);
+    // True when the service accepted the text.
+    bool postSetChat(const QString &text, bool attach);
+    QString pictureFolder() const;
+
+    ChatService &m_service;
+    ChatView &m_view;
+    PollTimer &m_timer;
+    const Clock &m_clock;
+
+    QDateTime m_dataUltimoMsg;
+    qint32 m_numMsg = 0;
+    qint32 m_idUltimoMsg = 0;
+    bool m_busy = false;
+};

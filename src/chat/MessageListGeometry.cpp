@@ -1,0 +1,29 @@
+#include "chat/MessageListGeometry.h"
+
+#include "app/SharedHelpers.h"
+
+#include <cstdlib>
+
+namespace MessageListGeometry {
+
+namespace {
+// The last bubble ends about one centimetre above the viewport's lower edge.
+constexpr double kEndMarginCm = 1.0;
+} // namespace
+
+Growth grow(float bottomCm) {
+    Growth growth;
+    if (bottomCm <= kViewportHeightCm)
+        return growth;
+    growth.canvasHeightCm = bottomCm;
+    growth.scrollBarVisible = true;
+    growth.maximum = RoundToInt32(double(bottomCm) + kEndMarginCm).value_or(0);
+    growth.value = growth.maximum;
+    return growth;
+}
+
+double canvasTopCm(int scrollValue) {
+    return kViewportHeightCm - std::abs(double(scrollValue));
+}
+
+} // namespace MessageListGeometry

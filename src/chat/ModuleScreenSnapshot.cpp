@@ -1,0 +1,47 @@
+#include "chat/ModuleScreenSnapshot.h"
+
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QPixmap>
+#include <QScreen>
+
+namespace ModuleScreenSnapshot {
+
+namespace {
+constexpr int kScreenshotQuality = 80;
+const QString kSaveError = QStringLiteral("Non posso salvare l'immagine. Errore GDI+:");
+
+// GDI+ status codes, the numbers this error text has always carried.
+int statusNumber(QImageWriter::ImageWriterError error) {
+    switch (error) {
+    case QImageWriter::InvalidImageError:
+        return 2;
+    case QImageWriter::DeviceError:
+        return 7;
+    case QImageWriter::UnsupportedFormatError:
+        return 13;
+    case QImageWriter::UnknownError:
+        break;
+    }
+    return 1;
+}
+} // namespace
+
+bool CaptureScreen(const QString &path) {
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return false;
+    const QImage picture = screen->grabWindow(0).toImage();
+    return SavePictureAsJpeg(picture, path, kScreenshotQuality).isEmpty();
+}
+
+QString SavePictureAsJpeg(const QImage &picture, const QString &path, int quality) {
+    QImageWriter writer(path, "jpeg");
+    writer.setQuality(quality);
+    if (!picture.isNull() && writer.write(picture))
+        return QString();
+    const auto error = picture.isNull() ? QImageWriter::InvalidImageError : writer.error();
+    return kSaveError + QString::number(statusNumber(error));
+}
+
+} // namespace ModuleScreenSnapshot
