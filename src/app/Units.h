@@ -11,10 +11,18 @@ namespace Units {
 constexpr double kTwipsPerPixel = 15.0;
 constexpr double kTwipsPerCm = 567.0;
 
-inline int twipsToPixels(double twips) { return int(std::lround(twips / kTwipsPerPixel)); }
-inline double pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
-inline double twipsToCm(double twips) { return twips / kTwipsPerCm; }
-inline double cmToTwips(double cm) { return cm * kTwipsPerCm; }
+inline int twipsToPixels(double twips) {
+    return int(std::lround(twips / kTwipsPerPixel));
+}
+inline double pixelsToTwips(int pixels) {
+    return pixels * kTwipsPerPixel;
+}
+inline double twipsToCm(double twips) {
+    return twips / kTwipsPerCm;
+}
+inline double cmToTwips(double cm) {
+    return cm * kTwipsPerCm;
+}
 
 inline QColor fromOleColor(quint32 bgr) {
     return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));

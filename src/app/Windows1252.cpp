@@ -30,8 +30,10 @@ QByteArray encode(QStringView text) {
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t codePoint = text[i].unicode();
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            codePoint = QChar::surrogateToUcs4(text[i], text[++i]);
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            codePoint = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
         out.append(char(codeOf(codePoint)));
     }
     return out;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Ends the event loop cleanly on SIGTERM and SIGINT, so that windows and the tray icon are
+// taken down as on any other quit. The signal handler only writes to a pipe (all it may do);
+// the event loop reads it and calls QCoreApplication::quit. One per process.
+class QuitOnTerminationSignal : public QObject {
+    Q_OBJECT
+public:
+    explicit QuitOnTerminationSignal(QObject *parent = nullptr);
+    ~QuitOnTerminationSignal() override;
+
+private:
+    static void onSignal(int signalNumber);
+
+    QSocketNotifier *m_notifier = nullptr;
+};
