@@ -1,0 +1,16 @@
+#include "bubble/LinkTarget.h"
+
+QUrl LinkTarget(const QString &shownText) {
+    const QString lower = shownText.toLower();
+    const bool hasWebScheme =
+        lower.startsWith(QLatin1String("http://")) || lower.startsWith(QLatin1String("https://"));
+    if (!hasWebScheme && lower.contains(QLatin1String("://")))
+        return {};
+    const QUrl url(hasWebScheme ? shownText : QLatin1String("http://") + shownText,
+                   QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return {};
+    return url;
+}
