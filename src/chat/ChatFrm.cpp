@@ -223,6 +223,12 @@ CtrMsg *ChatFrm::bubble(int index) const {
     return index >= 0 && index < int(m_bubbles.size()) ? m_bubbles[size_t(index)] : nullptr;
 }
 
+template<typename Setter, typename Value>
+void ChatFrm::applyToBubble(int index, Setter setter, const Value &value) {
+    if (CtrMsg *target = bubble(index))
+        (target->*setter)(value);
+}
+
 void ChatFrm::moveCanvasFor(int scrollValue) {
     m_picture1->move(m_picture1->x(), cmToPixels(MessageListGeometry::canvasTopCm(scrollValue)));
 }
@@ -265,33 +271,27 @@ void ChatFrm::showBubble(int index) {
 }
 
 void ChatFrm::setBubbleData(int index, const QString &time) {
-    if (CtrMsg *target = bubble(index))
-        target->setData(time);
+    applyToBubble(index, &CtrMsg::setData, time);
 }
 
 void ChatFrm::setBubbleIdOperatore(int index, qint32 idOperatore) {
-    if (CtrMsg *target = bubble(index))
-        target->setIdOperatore(idOperatore);
+    applyToBubble(index, &CtrMsg::setIdOperatore, idOperatore);
 }
 
 void ChatFrm::setBubbleTesto(int index, const QString &text) {
-    if (CtrMsg *target = bubble(index))
-        target->setTesto(text);
+    applyToBubble(index, &CtrMsg::setTesto, text);
 }
 
 void ChatFrm::setBubbleImmagineAttach(int index, const QString &fileName) {
-    if (CtrMsg *target = bubble(index))
-        target->setImmagineAttach(fileName);
+    applyToBubble(index, &CtrMsg::setImmagineAttach, fileName);
 }
 
 void ChatFrm::setBubbleBackColor(int index, quint32 color) {
-    if (CtrMsg *target = bubble(index))
-        target->setBackColor(color);
+    applyToBubble(index, &CtrMsg::setBackColor, color);
 }
 
 void ChatFrm::setBubbleForeColor(int index, quint32 color) {
-    if (CtrMsg *target = bubble(index))
-        target->setForeColor(color);
+    applyToBubble(index, &CtrMsg::setForeColor, color);
 }
 
 void ChatFrm::growList(int index) {

@@ -35,6 +35,8 @@ private:
     void buildMessageList();
     void buildInputLine();
     CtrMsg *bubble(int index) const;
+    template<typename Setter, typename Value>
+    void applyToBubble(int index, Setter setter, const Value &value);
     void moveCanvasFor(int scrollValue);
 
     bool isShown() const override;

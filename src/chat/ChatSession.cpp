@@ -125,11 +125,8 @@ void ChatSession::onTimerTick() {
 
 void ChatSession::sendMessage() {
     exclusively([this] {
-        RichiediTicket();
-        if (state().IdTicket == 0) {
-            m_view.showWarning(kNoTicketWarning);
+        if (!confirmTicket())
             return;
-        }
         const QString text = m_view.inputText();
         if (text.isEmpty() || !postSetChat(text, false))
             return;
@@ -141,11 +138,8 @@ void ChatSession::sendMessage() {
 
 void ChatSession::sendScreenshot() {
     exclusively([this] {
-        RichiediTicket();
-        if (state().IdTicket == 0) {
-            m_view.showWarning(kNoTicketWarning);
+        if (!confirmTicket())
             return;
-        }
         if (!m_view.askYesNo(kScreenshotQuestion))
             return;
         m_view.hideWindow();
@@ -172,6 +166,14 @@ void ChatSession::RichiediTicket() {
     if (GetXmlValue(answer, kGetTicketStatus) == kStatusOk)
         idTicket = readInt32(GetXmlValue(answer, kGetTicketId));
     state().IdTicket = idTicket;
+}
+
+bool ChatSession::confirmTicket() {
+    RichiediTicket();
+    if (state().IdTicket != 0)
+        return true;
+    m_view.showWarning(kNoTicketWarning);
+    return false;
 }
 
 void ChatSession::ImpostaIntervallo() {

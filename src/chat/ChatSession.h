@@ -28,6 +28,8 @@ private:
 
     template<typename Operation> void exclusively(Operation operation);
     void RichiediTicket();
+    // Sending asks the service for the ticket first; without one the customer is told so.
+    bool confirmTicket();
     void ImpostaIntervallo();
     void AggiornaChat();
     // One getchat exchange; true when it delivered a message, which asks for the next one.

@@ -6,7 +6,7 @@
 #include "service/SoapTransport.h"
 
 QString LiveChatService::post(const QString &endpoint, const QString &envelope) {
-    return PostSoap(endpoint, envelope);
+    return PostSoapWithin(endpoint, envelope, m_soapTimeLimitMs);
 }
 
 bool LiveChatService::downloadPicture(const QString &fileName, const QString &path) {
