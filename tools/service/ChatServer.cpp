@@ -1,0 +1,125 @@
+#include "ChatServer.h"
+
+#include "PictureFolder.h"
+#include "UploadForm.h"
+
+#include <QDateTime>
+#include <QFile>
+
+namespace {
+
+constexpr auto kChatDuePath = "/RovizeveReravav/sync_connector/ws_chat_due.php";
+constexpr auto kChatTrePath = "/RovizeveReravav/sync_connector/ws_chat_tre.php";
+constexpr auto kUploadPath = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php";
+constexpr auto kDownloadPath = "/RovizeveReravav/KD_API/Ticket/downloadimg.php";
+constexpr auto kConsolePath = "/operator";
+constexpr auto kConsoleResource = ":/operator.html";
+constexpr auto kXmlType = "text/xml; charset=utf-8";
+constexpr auto kTextType = "text/plain; charset=utf-8";
+
+void replyText(httplib::Response &response, int status, const char *text) {
+    response.status = status;
+    response.set_content(text, kTextType);
+}
+
+} // namespace
+
+ChatServer::ChatServer(ChatStore &store, const PictureFolder &pictures)
+    : m_pictures(pictures)
+    , m_protocol(store)
+    , m_operatorApi(store, pictures) {
+    using httplib::Request;
+    using httplib::Response;
+    m_server.set_payload_max_length(kMaxRequestBytes);
+    // httplib's default adds SO_REUSEPORT, which lets a second service share a busy port
+    // silently; without it a busy port is refused and the caller can pick another.
+    m_server.set_socket_options([](socket_t socket) {
+        const int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    m_server.Post(kChatDuePath, [this](const Request &req, Response &res) {
+        answerSoap(ChatProtocol::Endpoint::Due, req, res);
+    });
+    m_server.Post(kChatTrePath, [this](const Request &req, Response &res) {
+        answerSoap(ChatProtocol::Endpoint::Tre, req, res);
+    });
+    // Read through a content reader: httplib refuses form bodies over 8 KiB on the plain path,
+    // and a screenshot is far larger.
+    m_server.Post(kUploadPath,
+                  [this](const Request &req, Response &res, const httplib::ContentReader &content) {
+                      receiveUpload(req, content, res);
+                  });
+    m_server.Get(kDownloadPath,
+                 [this](const Request &req, Response &res) { sendPicture(req, res); });
+    m_server.Get("/", [](const Request &, Response &res) { res.set_redirect(kConsolePath); });
+    m_server.Get(kConsolePath, [](const Request &, Response &res) {
+        QFile page(QString::fromLatin1(kConsoleResource));
+        page.open(QIODevice::ReadOnly);
+        res.set_content(page.readAll().toStdString(), "text/html; charset=utf-8");
+    });
+    m_operatorApi.addRoutes(m_server);
+}
+
+int ChatServer::bind(const QString &host, int port) {
+    const std::string address = host.toStdString();
+    if (port == 0)
+        return m_server.bind_to_any_port(address);
+    return m_server.bind_to_port(address, port) ? port : -1;
+}
+
+bool ChatServer::listen() {
+    return m_server.listen_after_bind();
+}
+
+void ChatServer::stop() {
+    m_server.stop();
+}
+
+void ChatServer::answerSoap(ChatProtocol::Endpoint endpoint, const httplib::Request &request,
+                            httplib::Response &response) {
+    const auto soap = SoapRequest::parse(QByteArray::fromStdString(request.body));
+    const auto answer =
+        soap ? m_protocol.answer(endpoint, *soap, QDateTime::currentDateTime())
+             : ChatProtocol::Answer{true, QStringLiteral("Not a SOAP 1.1 request"), {}};
+    if (answer.isFault) {
+        response.status = 500;
+        response.set_content(
+            SoapResponse::fault(QStringLiteral("Client"), answer.faultString).toStdString(),
+            kXmlType);
+        return;
+    }
+    response.set_content(SoapResponse::result(soap->operation, answer.fields).toStdString(),
+                         kXmlType);
+}
+
+void ChatServer::receiveUpload(const httplib::Request &request,
+                               const httplib::ContentReader &content, httplib::Response &response) {
+    // Reading fails only for a body over the limit or a broken connection, and in the latter
+    // case nobody reads the answer.
+    std::string body;
+    const bool complete = content([&body](const char *data, size_t length) {
+        body.append(data, length);
+        return body.size() <= kMaxRequestBytes;
+    });
+    if (!complete)
+        return replyText(response, 413, "File troppo grande");
+    const QString name = QString::fromStdString(request.get_param_value("filename"));
+    if (!PictureFolder::isPlainFileName(name))
+        return replyText(response, 400, "Nome file non valido");
+    const auto bytes = UploadForm::decodeDocument(QByteArray::fromStdString(body));
+    if (!bytes)
+        return replyText(response, 400, "Errore file");
+    if (!m_pictures.store(name, *bytes))
+        return replyText(response, 500, "Errore file");
+    replyText(response, 200, "OK");
+}
+
+void ChatServer::sendPicture(const httplib::Request &request, httplib::Response &response) {
+    const QString name = QString::fromStdString(request.get_param_value("nomefile"));
+    if (!PictureFolder::isPlainFileName(name))
+        return replyText(response, 400, "Nome file non valido");
+    const auto bytes = m_pictures.load(name);
+    if (!bytes)
+        return replyText(response, 404, "File non trovato");
+    response.set_content(bytes->toStdString(), PictureFolder::contentTypeFor(name).constData());
+}

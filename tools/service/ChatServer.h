@@ -1,0 +1,38 @@
+#pragma once
+
+#include "ChatProtocol.h"
+#include "OperatorApi.h"
+
+#include <httplib.h>
+
+#include <QString>
+
+class ChatStore;
+class PictureFolder;
+
+// The HTTP face of the service: the two SOAP endpoints, picture upload and download, the
+// operator console and its JSON API.
+class ChatServer {
+public:
+    static constexpr size_t kMaxRequestBytes = 20 * 1024 * 1024;
+
+    ChatServer(ChatStore &store, const PictureFolder &pictures);
+
+    // The port bound (the system's choice for port 0), or -1.
+    int bind(const QString &host, int port);
+    // Serves until stop(); false when the server could not run.
+    bool listen();
+    void stop();
+
+private:
+    void answerSoap(ChatProtocol::Endpoint endpoint, const httplib::Request &request,
+                    httplib::Response &response);
+    void receiveUpload(const httplib::Request &request, const httplib::ContentReader &content,
+                       httplib::Response &response);
+    void sendPicture(const httplib::Request &request, httplib::Response &response);
+
+    const PictureFolder &m_pictures;
+    ChatProtocol m_protocol;
+    OperatorApi m_operatorApi;
+    httplib::Server m_server;
+};
