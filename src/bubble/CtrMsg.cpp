@@ -61,7 +61,7 @@ QCursor handCursor() {
     return QCursor(QPixmap(kHandCursorResource), kHandHotSpot.x(), kHandHotSpot.y());
 }
 
-void setTextColor(QWidget *widget, QPalette::ColorRole role, quint32 color) {
+void setPaletteColor(QWidget *widget, QPalette::ColorRole role, quint32 color) {
     QPalette palette = widget->palette();
     palette.setColor(role, Units::fromOleColor(color));
     widget->setPalette(palette);
@@ -85,11 +85,16 @@ CtrMsg::CtrMsg(QWidget *parent)
     , m_image1(new QLabel(m_frameMsg))
     , m_textMsg(new QPlainTextEdit(m_frameMsg))
     , m_thumbnailTwips(kImage1Design.size()) {
-    Q_INIT_RESOURCE(bubble);
+    // A static library's resources register only when asked to, once per process.
+    static const bool resourcesRegistered = [] {
+        Q_INIT_RESOURCE(bubble);
+        return true;
+    }();
+    Q_UNUSED(resourcesRegistered);
 
     m_frameMsg->setObjectName(QStringLiteral("FrameMsg"));
     m_frameMsg->setAutoFillBackground(true);
-    setTextColor(m_frameMsg, QPalette::Window, kFrameDesignColor);
+    setPaletteColor(m_frameMsg, QPalette::Window, kFrameDesignColor);
 
     m_shapeMsg->setObjectName(QStringLiteral("ShapeMSG"));
     m_shapeMsg->setGeometry(toPixels(kShapeMsgDesign));
@@ -109,7 +114,7 @@ CtrMsg::CtrMsg(QWidget *parent)
     m_labelDataOra->setObjectName(QStringLiteral("LabelDataOra"));
     m_labelDataOra->setTextFormat(Qt::PlainText);
     m_labelDataOra->setFont(timeFont);
-    setTextColor(m_labelDataOra, QPalette::WindowText, kTimeColor);
+    setPaletteColor(m_labelDataOra, QPalette::WindowText, kTimeColor);
     m_labelDataOra->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_labelDataOra->setGeometry(toPixels(kLabelDataOraDesign));
 
@@ -149,7 +154,7 @@ quint32 CtrMsg::BackColor() const {
 
 void CtrMsg::setBackColor(quint32 color) {
     m_shapeMsg->setFillColor(Units::fromOleColor(color));
-    setTextColor(m_textMsg, QPalette::Base, color);
+    setPaletteColor(m_textMsg, QPalette::Base, color);
     emit backColorChanged();
 }
 
@@ -159,12 +164,12 @@ quint32 CtrMsg::ForeColor() const {
 
 void CtrMsg::setForeColor(quint32 color) {
     setLabelTextColor(color);
-    setTextColor(m_textMsg, QPalette::Text, color);
+    setPaletteColor(m_textMsg, QPalette::Text, color);
     emit foreColorChanged();
 }
 
 void CtrMsg::setLabelTextColor(quint32 color) {
-    setTextColor(m_labelTesto, QPalette::WindowText, color);
+    setPaletteColor(m_labelTesto, QPalette::WindowText, color);
 }
 
 QString CtrMsg::Data() const {
@@ -309,8 +314,8 @@ void CtrMsg::resizeEvent(QResizeEvent *event) {
 void CtrMsg::UserControl_Resize() {
     // Only the shape, the badge and the time should stand out from the list behind.
     if (QWidget *host = parentWidget())
-        setTextColor(m_frameMsg, QPalette::Window,
-                     Units::toOleColor(host->palette().color(host->backgroundRole())));
+        setPaletteColor(m_frameMsg, QPalette::Window,
+                        Units::toOleColor(host->palette().color(host->backgroundRole())));
     m_frameMsg->setGeometry(rect());
     m_labelDataOra->resize(m_frameMsg->width(), m_labelDataOra->height());
 }
