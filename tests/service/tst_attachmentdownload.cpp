@@ -1,4 +1,5 @@
 #include "LoopbackServer.h"
+#include "ServiceTestData.h"
 #include "service/AttachmentDownload.h"
 
 #include <QDir>
@@ -12,15 +13,6 @@ namespace {
 
 constexpr char kPicturePath[] = "/RovizeveReravav/KD_API/Ticket/downloadimg.php";
 constexpr size_t kOverTheLimit = 50 * 1024 * 1024 + 1;
-
-QByteArray everyByteValue(int repeats) {
-    QByteArray bytes;
-    for (int r = 0; r < repeats; ++r) {
-        for (int i = 0; i < 256; ++i)
-            bytes.append(char(i));
-    }
-    return bytes;
-}
 
 QByteArray contentOf(const QString &path) {
     QFile file(path);

@@ -42,6 +42,9 @@ void TestBase64::encode_data() {
     QTest::newRow("euro sign is Windows-1252 byte 0x80") << QStringLiteral("€") << "gA==";
     QTest::newRow("accented letter is one byte") << QStringLiteral("è") << "6A==";
     QTest::newRow("character outside the code page becomes ?") << QStringLiteral("Ω") << "Pw==";
+    QTest::newRow("character beyond 16 bits is one ?")
+        << QString::fromUcs4(U"a\U0001F600b") << "YT9i";
+    QTest::newRow("C1 control the code page lacks becomes ?") << QStringLiteral("\u0080") << "Pw==";
     QTest::newRow("highest bits in every position") << QStringLiteral("ÿÿÿ") << "////";
 }
 

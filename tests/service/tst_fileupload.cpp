@@ -1,10 +1,10 @@
 #include "LoopbackServer.h"
+#include "ServiceTestData.h"
 #include "service/Base64.h"
 #include "service/FileUpload.h"
 
 #include <QFile>
 #include <QGuiApplication>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -16,15 +16,6 @@ namespace {
 
 constexpr char kUploadPath[] = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php";
 constexpr char kScreenshotName[] = "15_20261206151000.jpg";
-
-QByteArray everyByteValue(int repeats) {
-    QByteArray bytes;
-    for (int r = 0; r < repeats; ++r) {
-        for (int i = 0; i < 256; ++i)
-            bytes.append(char(i));
-    }
-    return bytes;
-}
 
 QString writeFile(const QTemporaryDir &folder, const QString &name, const QByteArray &content) {
     const QString path = folder.filePath(name);
@@ -243,11 +234,8 @@ void TestFileUpload::noFileDataSendsNothing() {
 }
 
 void TestFileUpload::unreachableServiceGivesEmpty() {
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
-    qputenv("BRENNO_SERVICE_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(port));
+    qputenv("BRENNO_SERVICE_URL",
+            QByteArray("http://127.0.0.1:") + QByteArray::number(closedLocalPort()));
     QCOMPARE(UploadFile(writeFile(*m_folder, kScreenshotName, "jpeg")), QString());
 }
 

@@ -1,7 +1,7 @@
 #include "LoopbackServer.h"
+#include "ServiceTestData.h"
 #include "service/SoapTransport.h"
 
-#include <QTcpServer>
 #include <QTest>
 
 #include <atomic>
@@ -10,12 +10,6 @@
 namespace {
 
 constexpr char kChatTrePath[] = "/RovizeveReravav/sync_connector/ws_chat_tre.php";
-
-int closedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
 
 std::vector<std::pair<std::string, std::string>> headersNamed(const httplib::Headers &headers,
                                                               const std::string &name) {
@@ -145,7 +139,8 @@ void TestSoapTransport::answerReturnedUnchanged() {
 
 void TestSoapTransport::failureGivesEmpty_data() {
     QTest::addColumn<QString>("serviceAddress");
-    QTest::newRow("connection refused") << QStringLiteral("http://127.0.0.1:%1").arg(closedPort());
+    QTest::newRow("connection refused")
+        << QStringLiteral("http://127.0.0.1:%1").arg(closedLocalPort());
     QTest::newRow("scheme without HTTP") << "ftp://127.0.0.1:1";
     QTest::newRow("not an address") << "nonsense";
 }
