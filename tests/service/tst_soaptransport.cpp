@@ -2,10 +2,13 @@
 #include "ServiceTestData.h"
 #include "service/SoapTransport.h"
 
+#include <QScopeGuard>
+#include <QSslConfiguration>
 #include <QTest>
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -36,6 +39,8 @@ private slots:
     void failureGivesEmpty();
     void silentServiceHitsTheTimeLimit();
     void nothingCarriedToTheNextCall();
+    void httpsWhenConfigured_data();
+    void httpsWhenConfigured();
 
 private:
     void startServer() {
@@ -173,6 +178,43 @@ void TestSoapTransport::nothingCarriedToTheNextCall() {
     const auto requests = m_server->requests();
     QCOMPARE(requests.size(), size_t(2));
     QVERIFY(headersNamed(requests.back().headers, "Cookie").empty());
+}
+
+void TestSoapTransport::httpsWhenConfigured_data() {
+    QTest::addColumn<bool>("trusted");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("trusted certificate") << true << "ok";
+    QTest::newRow("untrusted certificate gives empty") << false << "";
+}
+
+void TestSoapTransport::httpsWhenConfigured() {
+    QFETCH(bool, trusted);
+    QFETCH(QString, expected);
+    const QString folder = QStringLiteral(TLS_FIXTURES);
+    httplib::SSLServer server(qPrintable(folder + "/loopback.crt"),
+                              qPrintable(folder + "/loopback.key"));
+    QVERIFY(server.is_valid());
+    server.Post(kChatTrePath, [](const httplib::Request &, httplib::Response &res) {
+        res.set_content("ok", "text/xml");
+    });
+    const int port = server.bind_to_any_port("127.0.0.1");
+    std::thread listener([&] { server.listen_after_bind(); });
+    while (!server.is_running())
+        std::this_thread::yield();
+    const auto stop = qScopeGuard([&] {
+        server.stop();
+        listener.join();
+    });
+
+    const QSslConfiguration original = QSslConfiguration::defaultConfiguration();
+    const auto restore = qScopeGuard([&] { QSslConfiguration::setDefaultConfiguration(original); });
+    if (trusted) {
+        QSslConfiguration configuration = original;
+        configuration.addCaCertificates(folder + "/loopback.crt");
+        QSslConfiguration::setDefaultConfiguration(configuration);
+    }
+    qputenv("BRENNO_SERVICE_URL", "https://127.0.0.1:" + QByteArray::number(port));
+    QCOMPARE(PostSoap("ws_chat_tre", "<x/>"), expected);
 }
 
 QTEST_GUILESS_MAIN(TestSoapTransport)
