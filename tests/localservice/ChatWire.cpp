@@ -1,33 +1,17 @@
 #include "ChatWire.h"
 
-#include <QStringList>
-#include <QXmlStreamReader>
+#include "app/Windows1252.h"
+#include "service/Base64.h"
+#include "service/Envelopes.h"
+#include "service/FileUpload.h"
+#include "service/ResponseReader.h"
 
 namespace {
 
-constexpr int kBase64LineLength = 72;
+constexpr auto kBodyPath = "/SOAP-ENV:Envelope/SOAP-ENV:Body/";
 
 QString typedElement(const QString &name, const char *type, const QString &value) {
     return QStringLiteral("<%1 xsi:type='xsd:%2'>%3</%1>").arg(name, QLatin1String(type), value);
-}
-
-QString textAtPath(const QByteArray &xml, const QStringList &wanted) {
-    QXmlStreamReader reader(xml);
-    QStringList path;
-    QString found;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement()) {
-            path.append(reader.qualifiedName().toString());
-            if (path == wanted && found.isEmpty())
-                found = reader.readElementText(QXmlStreamReader::IncludeChildElements);
-            if (reader.isEndElement())
-                path.removeLast();
-        } else if (reader.isEndElement()) {
-            path.removeLast();
-        }
-    }
-    return reader.hasError() ? QString() : found;
 }
 
 } // namespace
@@ -35,14 +19,13 @@ QString textAtPath(const QByteArray &xml, const QStringList &wanted) {
 namespace ChatWire {
 
 QString Answer::field(const QString &name) const {
-    return textAtPath(body,
-                      {QStringLiteral("SOAP-ENV:Envelope"), QStringLiteral("SOAP-ENV:Body"),
-                       QStringLiteral("ns1:") + operation + QStringLiteral("Response"), name});
+    return GetXmlValue(QString::fromUtf8(body),
+                       kBodyPath + QStringLiteral("ns1:%1Response/%2").arg(operation, name));
 }
 
 QString Answer::faultCode() const {
-    return textAtPath(body, {QStringLiteral("SOAP-ENV:Envelope"), QStringLiteral("SOAP-ENV:Body"),
-                             QStringLiteral("SOAP-ENV:Fault"), QStringLiteral("faultcode")});
+    return GetXmlValue(QString::fromUtf8(body),
+                       kBodyPath + QStringLiteral("SOAP-ENV:Fault/faultcode"));
 }
 
 QByteArray envelope(const QString &operation, const Parameters &parameters) {
@@ -63,12 +46,9 @@ QByteArray envelope(const QString &operation, const Parameters &parameters) {
     return xml.toUtf8();
 }
 
-QString base64Lines(const QByteArray &bytes) {
-    const QString flat = QString::fromLatin1(bytes.toBase64());
-    QStringList lines;
-    for (qsizetype at = 0; at < flat.size(); at += kBase64LineLength)
-        lines.append(flat.mid(at, kBase64LineLength));
-    return lines.join(QStringLiteral("\r\n"));
+QByteArray uploadBody(const QByteArray &bytes) {
+    const QString base64 = Base64().Encode(Windows1252::decode(bytes));
+    return QByteArrayLiteral("documento=") + UrlEncode(base64).toLatin1();
 }
 
 Answer post(httplib::Client &client, const char *path, const QString &operation,
@@ -84,35 +64,23 @@ Answer post(httplib::Client &client, const char *path, const QString &operation,
 }
 
 Answer getTicket(httplib::Client &client, const QString &vatNumber) {
-    const QString operation = QStringLiteral("getticket");
-    return post(client, kDuePath, operation,
-                envelope(operation, {{QStringLiteral("partitaiva"), vatNumber}}));
+    return post(client, kDuePath, QStringLiteral("getticket"), BuildGetTicket(vatNumber).toUtf8());
 }
 
 Answer getChat(httplib::Client &client, qint32 ticketId, qint32 lastMessageId, int typing,
                const QString &vatNumber) {
-    const QString operation = QStringLiteral("getchat");
-    return post(client, kTrePath, operation,
-                envelope(operation, {{QStringLiteral("id"), QString::number(ticketId)},
-                                     {QStringLiteral("letto"), QString::number(lastMessageId)},
-                                     {QStringLiteral("stascrivendo"), QString::number(typing)},
-                                     {QStringLiteral("partitaiva"), vatNumber}}));
+    return post(client, kTrePath, QStringLiteral("getchat"),
+                BuildGetChat(ticketId, lastMessageId, qint16(typing), vatNumber).toUtf8());
 }
 
 Answer setReadChat(httplib::Client &client, qint32 messageId) {
-    const QString operation = QStringLiteral("setreadchat");
-    return post(client, kDuePath, operation,
-                envelope(operation, {{QStringLiteral("id"), QString::number(messageId)}}));
+    return post(client, kDuePath, QStringLiteral("setreadchat"),
+                BuildSetReadChat(messageId).toUtf8());
 }
 
-Answer setChat(httplib::Client &client, qint32 ticketId, const QByteArray &windows1252Text,
-               bool attach) {
-    const QString operation = QStringLiteral("setchat");
-    return post(client, kTrePath, operation,
-                envelope(operation, {{QStringLiteral("idticket"), QString::number(ticketId)},
-                                     {QStringLiteral("testo"), base64Lines(windows1252Text)},
-                                     {QStringLiteral("attach"),
-                                      attach ? QStringLiteral("1") : QStringLiteral("0")}}));
+Answer setChat(httplib::Client &client, qint32 ticketId, const QString &text, bool attach) {
+    return post(client, kTrePath, QStringLiteral("setchat"),
+                BuildSetChat(text, ticketId, attach).toUtf8());
 }
 
 } // namespace ChatWire

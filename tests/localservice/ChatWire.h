@@ -7,8 +7,9 @@
 #include <QPair>
 #include <QString>
 
-// The client's side of the chat protocol, written out for the tests: requests laid out as the
-// client lays them out, answers read by the absolute paths the client reads.
+// The client's side of the chat protocol for the tests: requests built by the client's own
+// envelope builders, answers read with its own reader, over a plain HTTP client so that the
+// tests see statuses the client's transport hides.
 namespace ChatWire {
 
 constexpr auto kDuePath = "/RovizeveReravav/sync_connector/ws_chat_due.php";
@@ -23,15 +24,16 @@ struct Answer {
     QString operation;
     QByteArray body;
 
-    // The text at /SOAP-ENV:Envelope/SOAP-ENV:Body/ns1:{operation}Response/{name}; prefixes are
-    // compared as written. Empty when absent or when the body is not well-formed.
+    // The text at /SOAP-ENV:Envelope/SOAP-ENV:Body/ns1:{operation}Response/{name}, as the
+    // client reads it.
     QString field(const QString &name) const;
     QString faultCode() const;
 };
 
+// In the client's layout, for requests the client itself never sends.
 QByteArray envelope(const QString &operation, const Parameters &parameters);
-// Base64 in lines of 72 characters ended by CR LF.
-QString base64Lines(const QByteArray &bytes);
+// "documento=" and the form-encoded Base64 lines of the bytes, as the client uploads a file.
+QByteArray uploadBody(const QByteArray &bytes);
 
 Answer post(httplib::Client &client, const char *path, const QString &operation,
             const QByteArray &body);
@@ -39,7 +41,6 @@ Answer getTicket(httplib::Client &client, const QString &vatNumber);
 Answer getChat(httplib::Client &client, qint32 ticketId, qint32 lastMessageId, int typing,
                const QString &vatNumber);
 Answer setReadChat(httplib::Client &client, qint32 messageId);
-Answer setChat(httplib::Client &client, qint32 ticketId, const QByteArray &windows1252Text,
-               bool attach);
+Answer setChat(httplib::Client &client, qint32 ticketId, const QString &text, bool attach);
 
 } // namespace ChatWire

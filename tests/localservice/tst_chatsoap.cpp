@@ -1,6 +1,8 @@
 #include "ChatWire.h"
 #include "OperatorCalls.h"
 #include "ServiceProcess.h"
+#include "app/Windows1252.h"
+#include "service/Base64.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -202,7 +204,8 @@ void TestChatSoap::setChatStoresCustomerText() {
 
     QString vat;
     const qint32 ticketId = freshTicket(&vat);
-    const Answer sent = ChatWire::setChat(*m_client, ticketId, windows1252, attach);
+    const Answer sent =
+        ChatWire::setChat(*m_client, ticketId, Windows1252::decode(windows1252), attach);
     QCOMPARE(sent.httpStatus, 200);
     QCOMPARE(status(sent), QStringLiteral("OK"));
 
@@ -218,15 +221,18 @@ void TestChatSoap::setChatRefused_data() {
     QTest::addColumn<QString>("testo"); // as it travels
     QTest::addColumn<QString>("attach");
 
-    const QString ciao = base64Lines("ciao");
+    const Base64 base64;
+    const QString ciao = base64.Encode(QStringLiteral("ciao"));
     QTest::newRow("ticket closed") << "closed" << ciao << "0";
     QTest::newRow("ticket never opened") << "unknown" << ciao << "0";
     QTest::newRow("testo not Base64") << "open"
                                       << "ciao!"
                                       << "0";
     QTest::newRow("testo Base64 of nothing") << "open" << QString() << "0";
-    QTest::newRow("attachment name with a path") << "open" << base64Lines("..\\..\\win.ini") << "1";
-    QTest::newRow("attachment name with a slash") << "open" << base64Lines("a/b.jpg") << "1";
+    QTest::newRow("attachment name with a path")
+        << "open" << base64.Encode(QStringLiteral("..\\..\\win.ini")) << "1";
+    QTest::newRow("attachment name with a slash")
+        << "open" << base64.Encode(QStringLiteral("a/b.jpg")) << "1";
 }
 
 void TestChatSoap::setChatRefused() {

@@ -27,8 +27,9 @@ private slots:
     void oversizeBodyRefusedAndServiceGoesOn();
 
 private:
-    // The body as the client sends it: "documento=" and the form-encoded Base64 lines.
-    static std::string uploadBody(const QByteArray &bytes);
+    static std::string uploadBody(const QByteArray &bytes) {
+        return ChatWire::uploadBody(bytes).toStdString();
+    }
     httplib::Result upload(const std::string &target, const std::string &body);
 
     ServiceProcess m_service;
@@ -42,11 +43,6 @@ void TestPictureFiles::initTestCase() {
 
 void TestPictureFiles::cleanupTestCase() {
     QCOMPARE(m_service.stop(), 0);
-}
-
-std::string TestPictureFiles::uploadBody(const QByteArray &bytes) {
-    const QByteArray lines = ChatWire::base64Lines(bytes).toLatin1();
-    return "documento=" + lines.toPercentEncoding().toStdString();
 }
 
 httplib::Result TestPictureFiles::upload(const std::string &target, const std::string &body) {
