@@ -1,0 +1,92 @@
+#include "tray/frmSysTray.h"
+
+#include "tray/QtTrayIconBackend.h"
+#include "tray/ShowNoticeBox.h"
+
+#include <QCursor>
+
+namespace {
+
+constexpr QLatin1String kProductTitle("Solmara Chat");
+constexpr QLatin1String kMenuTitle("SysTray");
+constexpr QLatin1String kShowChatCaption("Visualizza chat");
+constexpr QLatin1String kHideChatCaption("Nascondi");
+constexpr QLatin1String kNoActiveChat("Nessuna chat attiva.");
+constexpr qint32 kBalloonTimeoutMs = 30000;
+constexpr QLatin1String kDoubleClickMessage("Double click tray icon");
+constexpr QLatin1String kDoubleClickTitle("Balloon wTip");
+constexpr QLatin1String kBalloonClickedTitle("Notice");
+constexpr QLatin1String kBalloonClickedText("Balloon tip was clicked");
+constexpr std::chrono::seconds kNoTrayGrace{15};
+
+} // namespace
+
+frmSysTray::frmSysTray(QWidget *parent)
+    : frmSysTray(
+          std::make_unique<QtTrayIconBackend>(),
+          std::make_unique<NoTrayFallback>(&QSystemTrayIcon::isSystemTrayAvailable, kNoTrayGrace),
+          &ShowNoticeBox, parent) {}
+
+frmSysTray::frmSysTray(std::unique_ptr<TrayIconBackend> backend,
+                       std::unique_ptr<NoTrayFallback> noTrayFallback,
+                       NoticePresenter presentNotice, QWidget *parent)
+    : QWidget(parent)
+    , m_mnuSysTray(kMenuTitle)
+    , m_presentNotice(std::move(presentNotice))
+    , m_noTrayFallback(std::move(noTrayFallback))
+    , SysTray(std::make_unique<clsSysTray>(std::move(backend))) {
+    // The resource lives in a static library, where nothing else would pull it in.
+    Q_INIT_RESOURCE(tray);
+    setWindowIcon(QIcon(QStringLiteral(":/tray/brenno.png")));
+
+    m_mnuSysTray.addAction(kShowChatCaption);
+    m_mnuSysTray.addSeparator();
+    m_mnuSysTray.addAction(kHideChatCaption);
+    connect(&m_mnuSysTray, &QMenu::triggered, this, &frmSysTray::mnuPopup_Click);
+
+    connect(SysTray.get(), &clsSysTray::RightClick, this, &frmSysTray::SysTray_RightClick);
+    connect(SysTray.get(), &clsSysTray::DoubleClick, this, &frmSysTray::SysTray_DoubleClick);
+    connect(SysTray.get(), &clsSysTray::BalloonClicked, this, &frmSysTray::SysTray_BalloonClicked);
+
+    AppState::instance().trayForm = this;
+    SysTray->Init(this, kProductTitle);
+}
+
+void frmSysTray::ShowMessageTray(const QString &msg) {
+    SysTray->ShowBalloonTip(msg, TrayBalloonIcon::Information, kProductTitle, kBalloonTimeoutMs);
+}
+
+void frmSysTray::setNoTrayFallback(std::function<void()> fallback) {
+    m_noTrayFallback->setFallback(std::move(fallback));
+}
+
+QMenu *frmSysTray::mnuSysTray() {
+    return &m_mnuSysTray;
+}
+
+void frmSysTray::SysTray_RightClick() {
+    m_mnuSysTray.popup(QCursor::pos());
+}
+
+void frmSysTray::SysTray_DoubleClick() {
+    SysTray->ShowBalloonTip(kDoubleClickMessage, TrayBalloonIcon::Information, kDoubleClickTitle,
+                            kBalloonTimeoutMs);
+}
+
+void frmSysTray::SysTray_BalloonClicked() {
+    m_presentNotice(kBalloonClickedTitle, kBalloonClickedText);
+}
+
+void frmSysTray::mnuPopup_Click(const QAction *item) {
+    const AppState &state = AppState::instance();
+    const QString caption = item->text();
+    if (caption == kShowChatCaption) {
+        if (state.IdTicket <= 0)
+            ShowMessageTray(kNoActiveChat);
+        else if (state.chatWindow)
+            state.chatWindow->setVisible(true);
+    } else if (caption == kHideChatCaption) {
+        if (state.chatWindow)
+            state.chatWindow->setVisible(false);
+    }
+}
