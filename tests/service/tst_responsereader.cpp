@@ -103,6 +103,10 @@ void TestResponseReader::value_data() {
     QTest::newRow("character references resolved")
         << chatAnswer("<testo>perch&#233; &#x20AC;</testo>") << kChatPath + "testo"
         << QStringLiteral("perché €");
+    QTest::newRow("declared encoding of already decoded text")
+        << "<?xml version='1.0' encoding='ISO-8859-1'?>" +
+               chatAnswer(QStringLiteral("<testo>è€</testo>"))
+        << kChatPath + "testo" << QStringLiteral("è€");
     QTest::newRow("CDATA kept as written")
         << chatAnswer("<testo><![CDATA[<b>x</b> & y]]></testo>") << kChatPath + "testo"
         << "<b>x</b> & y";
