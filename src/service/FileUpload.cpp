@@ -18,9 +18,9 @@ namespace {
 
 constexpr char kUploadPath[] = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php?filename=";
 constexpr char kNoFileData[] = "Errore file";
-// Qt has one limit on silence for every phase. The service wants 600 s to resolve and connect
-// and 60 s per send or receive; the system gives up connecting long before 600 s, so 60 s of
-// silence bounds every phase without keeping the window blocked for ten minutes.
+// The upload allows 60 s per send or receive and nominally 600 s to resolve and connect. Qt has
+// one limit on silence for all phases; the system gives up connecting after about two minutes
+// anyway, so 60 s bounds every phase and never blocks the window for ten minutes.
 constexpr int kUploadSilenceLimitMs = 60000;
 // The answer is not interpreted; anything this long is not the service talking.
 constexpr qint64 kMaxAnswerBytes = 1024 * 1024;
