@@ -17,6 +17,10 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QTextLayout>
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -132,6 +136,7 @@ CtrMsg::CtrMsg(QWidget *parent)
 
     m_textMsg->setObjectName(QStringLiteral("TextMsg"));
     m_textMsg->setReadOnly(true);
+    m_textMsg->setCursorWidth(0);
     m_textMsg->setFrameShape(QFrame::NoFrame);
     m_textMsg->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_textMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -212,11 +217,20 @@ void CtrMsg::setTesto(const QString &text) {
 }
 
 int CtrMsg::naturalTextWidth(const QString &text) const {
-    const QFontMetrics metrics(m_labelTesto->font());
-    int widest = 0;
-    for (const QString &line : text.split(QRegularExpression(QStringLiteral("[\r\n]"))))
-        widest = qMax(widest, metrics.horizontalAdvance(line));
-    return int(Units::pixelsToTwips(widest));
+    // Measured by the text layout the box itself uses, rounded up: plain font metrics can come
+    // out a pixel short, and the box would then wrap the line.
+    qreal widest = 0;
+    for (const QString &line : text.split(QRegularExpression(QStringLiteral("[\r\n]")))) {
+        QTextLayout layout(line, m_labelTesto->font());
+        layout.beginLayout();
+        QTextLine measured = layout.createLine();
+        if (measured.isValid()) {
+            measured.setLineWidth(std::numeric_limits<int>::max());
+            widest = qMax(widest, measured.naturalTextWidth());
+        }
+        layout.endLayout();
+    }
+    return int(Units::pixelsToTwips(int(std::ceil(widest))));
 }
 
 void CtrMsg::setIdOperatore(qint32 id) {

@@ -14,6 +14,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 
 // Receives what a click hands to the desktop, instead of a browser.
 class UrlRecorder : public QObject {
@@ -43,6 +45,9 @@ private slots:
     void textLayout();
     void longTextWrapsToMaximumWidth();
     void textMeasuredInArial();
+    void timeIsNarrowerThanText();
+    void measuredLinesFitTheBox_data();
+    void measuredLinesFitTheBox();
     void linkClick_data();
     void linkClick();
     void frameTakesHostBackground();
@@ -314,9 +319,40 @@ void TestCtrMsg::longTextWrapsToMaximumWidth() {
 void TestCtrMsg::textMeasuredInArial() {
     CtrMsg bubble;
     bubble.setTesto(QStringLiteral("Hello world<br>Hi"));
-    // Liberation Sans stands in for Arial: "Hello world" is 64 px at 9.75 pt.
-    QCOMPARE(child<QPlainTextEdit>(bubble, "TextMsg")->width(), 64);
-    QCOMPARE(child<QWidget>(bubble, "ShapeMSG")->width(), px(64 * 15 + 210));
+    // Liberation Sans stands in for Arial: "Hello world" is 64.19 px at 9.75 pt, so 65 whole.
+    QCOMPARE(child<QPlainTextEdit>(bubble, "TextMsg")->width(), 65);
+    QCOMPARE(child<QWidget>(bubble, "ShapeMSG")->width(), px(65 * 15 + 210));
+}
+
+void TestCtrMsg::timeIsNarrowerThanText() {
+    CtrMsg bubble;
+    const QFont timeFont = child<QLabel>(bubble, "LabelDataOra")->font();
+    QCOMPARE(timeFont.pointSizeF(), 8.25);
+    QFont regular(QStringLiteral("Liberation Sans"));
+    regular.setPointSizeF(8.25);
+    const QString time = QStringLiteral("10:15");
+    QVERIFY(QFontMetricsF(timeFont).horizontalAdvance(time) <
+            QFontMetricsF(regular).horizontalAdvance(time));
+}
+
+void TestCtrMsg::measuredLinesFitTheBox_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("sentence") << "Buongiorno, come posso aiutarla?";
+    QTest::newRow("link with slashes") << "https://www.esempio.it/pagina";
+    QTest::newRow("two hard lines") << "Grazie mille<br>a presto, buona giornata";
+    QTest::newRow("wide capitals") << "WWW MMM @@@ %%% WWW";
+}
+
+void TestCtrMsg::measuredLinesFitTheBox() {
+    QFETCH(QString, text);
+    CtrMsg bubble;
+    bubble.setWidthTwips(9000);
+    bubble.setTesto(text);
+    bubble.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bubble));
+    const QTextDocument *document = child<QPlainTextEdit>(bubble, "TextMsg")->document();
+    for (QTextBlock block = document->firstBlock(); block.isValid(); block = block.next())
+        QCOMPARE(block.layout()->lineCount(), 1);
 }
 
 void TestCtrMsg::linkClick_data() {
