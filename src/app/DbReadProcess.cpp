@@ -3,6 +3,10 @@
 #include <QCoreApplication>
 #include <QProcess>
 
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
 namespace {
 
 constexpr QLatin1String kProgramName("brenno-dbread");

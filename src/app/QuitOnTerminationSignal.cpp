@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -41,6 +42,8 @@ QuitOnTerminationSignal::~QuitOnTerminationSignal() {
 }
 
 void QuitOnTerminationSignal::onSignal(int) {
+    const int savedErrno = errno; // the interrupted code may be about to read it
     const char signalByte = 1;
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &signalByte, sizeof signalByte);
+    errno = savedErrno;
 }

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "app/AppState.h"
 #include "app/Clock.h"
 #include "app/DiagnosticLog.h"
@@ -68,8 +69,7 @@ void TestDiagnosticLog::entries() {
     AppState::instance().Log = logOn;
     for (const QString &text : texts)
         WriteLog(text, m_clock);
-    QFile file(logPath());
-    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>"), expected);
+    QCOMPARE(TestFiles::bytesOf(logPath()), expected);
 }
 
 void TestDiagnosticLog::logFileThatIsAFolderLosesOnlyTheEntry() {
@@ -79,9 +79,7 @@ void TestDiagnosticLog::logFileThatIsAFolderLosesOnlyTheEntry() {
     QVERIFY(QFileInfo(logPath()).isDir());
     QVERIFY(QDir(m_dir.path()).rmdir(QStringLiteral("Log.txt")));
     WriteLog(QStringLiteral("dopo"), m_clock);
-    QFile file(logPath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), stamp() + "dopo\r\n");
+    QCOMPARE(TestFiles::bytesOf(logPath()), stamp() + "dopo\r\n");
 }
 
 void TestDiagnosticLog::missingApplicationFolderLosesOnlyTheEntry() {

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "app/IniGest.h"
 
 #include <QFile>
@@ -20,8 +21,8 @@ private slots:
     void writeRefusesWhatWouldBreakTheFile();
 
 private:
-    QString writeFile(const QByteArray &bytes);
-    QByteArray fileBytes() const;
+    bool writeFile(const QByteArray &bytes) const { return TestFiles::write(m_path, bytes); }
+    QByteArray fileBytes() const { return TestFiles::bytesOf(m_path); }
 
     QTemporaryDir m_dir;
     QString m_path;
@@ -42,18 +43,6 @@ void TestIniGest::init() {
     QVERIFY(m_dir.isValid());
     m_path = m_dir.filePath(QStringLiteral("setws.ini"));
     QFile::remove(m_path);
-}
-
-QString TestIniGest::writeFile(const QByteArray &bytes) {
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return QString();
-    return m_path;
-}
-
-QByteArray TestIniGest::fileBytes() const {
-    QFile file(m_path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 void TestIniGest::readProfile_data() {
@@ -100,7 +89,7 @@ void TestIniGest::readProfile() {
     QFETCH(QString, section);
     QFETCH(QString, key);
     QFETCH(QString, expected);
-    QVERIFY(!writeFile(content).isEmpty());
+    QVERIFY(writeFile(content));
     QCOMPARE(ReadIniValue(m_path, section, key), expected);
     QCOMPARE(fileBytes(), content);
 }
@@ -116,7 +105,7 @@ void TestIniGest::readAroundSizeLimit_data() {
 void TestIniGest::readAroundSizeLimit() {
     QFETCH(qint64, size);
     QFETCH(QString, expected);
-    QVERIFY(!writeFile(paddedTo("[Settings]\r\nTimer=180\r\n", size)).isEmpty());
+    QVERIFY(writeFile(paddedTo("[Settings]\r\nTimer=180\r\n", size)));
     QCOMPARE(QFile(m_path).size(), size);
     QCOMPARE(ReadIniValue(m_path, QStringLiteral("Settings"), QStringLiteral("Timer")), expected);
 }
@@ -145,7 +134,7 @@ void TestIniGest::readByLineScan() {
     QFETCH(QByteArray, content);
     QFETCH(QString, key);
     QFETCH(QString, expected);
-    QVERIFY(!writeFile(paddedTo(content, kProfileReadLimit + 100)).isEmpty());
+    QVERIFY(writeFile(paddedTo(content, kProfileReadLimit + 100)));
     QCOMPARE(ReadIniValue(m_path, QStringLiteral("Settings"), key), expected);
 }
 
@@ -198,7 +187,7 @@ void TestIniGest::write() {
     QFETCH(QString, value);
     QFETCH(QByteArray, after);
     if (before != "<missing>")
-        QVERIFY(!writeFile(before).isEmpty());
+        QVERIFY(writeFile(before));
     QVERIFY(WriteIniValue(m_path, section, key, value) != 0);
     QCOMPARE(fileBytes(), after);
     QCOMPARE(ReadIniValue(m_path, section, key), value.trimmed());
@@ -228,7 +217,7 @@ void TestIniGest::writeRefusesWhatWouldBreakTheFile() {
     QFETCH(QString, key);
     QFETCH(QString, value);
     const QByteArray before = "[S]\r\nA=0\r\n";
-    QVERIFY(!writeFile(before).isEmpty());
+    QVERIFY(writeFile(before));
     QCOMPARE(WriteIniValue(m_path, section, key, value), 0);
     QCOMPARE(fileBytes(), before);
 }

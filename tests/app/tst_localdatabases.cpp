@@ -1,5 +1,6 @@
 #include "MdbFixture.h"
 #include "RecordingErrorBox.h"
+#include "TestFiles.h"
 #include "app/AppState.h"
 #include "app/DbReadProcess.h"
 #include "app/LocalDatabases.h"
@@ -143,19 +144,14 @@ void TestLocalDatabases::readLocalSetting() {
     QFETCH(QStringList, boxes);
     const QString path = makeFixture(kind, QStringLiteral("impostazioni"), columns, rows);
     QVERIFY(!path.isEmpty());
-    const QByteArray before = [&] {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }();
+    const QByteArray before = TestFiles::bytesOf(path);
     AppState::instance().SettingsDbPath = path;
     DbReadProcess reader;
     RecordingErrorBox errorBox;
     LocalDatabases databases(reader, errorBox);
     QCOMPARE(databases.ReadLocalSetting(name), expected);
     QCOMPARE(errorBox.boxes, boxes);
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
-        QCOMPARE(file.readAll(), before);
+    QCOMPARE(TestFiles::bytesOf(path), before);
 }
 
 void TestLocalDatabases::queryFirstValue_data() {

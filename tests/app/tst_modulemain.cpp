@@ -1,4 +1,5 @@
 #include "RecordingErrorBox.h"
+#include "TestFiles.h"
 #include "app/AccessReader.h"
 #include "app/AppState.h"
 #include "app/InstanceGuard.h"
@@ -64,8 +65,6 @@ private slots:
 private:
     Outcome runMain(const QString &commandLine);
     QString appPath(const QString &name) const { return m_appFolder + '/' + name; }
-    static QByteArray bytesOf(const QString &path);
-    static bool writeFile(const QString &path, const QByteArray &bytes);
 
     std::unique_ptr<QTemporaryDir> m_root;
     QString m_appFolder;
@@ -92,16 +91,6 @@ Outcome TestModuleMain::runMain(const QString &commandLine) {
     ModuleMain module({m_appFolder, m_guard, m_errorBox, m_reader,
                        [this](int milliseconds) { m_waits << milliseconds; }});
     return module.Main(commandLine);
-}
-
-QByteArray TestModuleMain::bytesOf(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool TestModuleMain::writeFile(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // "%1" in texts stands for the folder above the application folder.
@@ -167,8 +156,8 @@ void TestModuleMain::identity() {
     QFETCH(QStringList, reads);
     const QString above = m_root->path();
     if (settingsDbExists)
-        QVERIFY(writeFile(above + "/SetLKT10.mdb", "settings"));
-    QVERIFY(writeFile(above + "/Ditta.mdb", "company"));
+        QVERIFY(TestFiles::write(above + "/SetLKT10.mdb", "settings"));
+    QVERIFY(TestFiles::write(above + "/Ditta.mdb", "company"));
     m_reader.settings = {settingsDbReadable,
                          settingsDbReadable ? QVariant(dataPath.arg(above)) : QVariant()};
     m_reader.company = {true, piva};
@@ -196,7 +185,7 @@ void TestModuleMain::secondInstanceEndsAtOnce() {
 
 void TestModuleMain::settingsFileCreatedWithDefaults() {
     QCOMPARE(runMain(QStringLiteral("IT1")), Outcome::Continue);
-    QCOMPARE(bytesOf(appPath("setws.ini")), kCreatedSettings);
+    QCOMPARE(TestFiles::bytesOf(appPath("setws.ini")), kCreatedSettings);
     QCOMPARE(m_waits, QList<int>{500});
     const AppState &state = AppState::instance();
     QCOMPARE(state.Timer, 180);
@@ -233,9 +222,9 @@ void TestModuleMain::existingSettingsFileLoadedUntouched() {
     QFETCH(QByteArray, content);
     QFETCH(int, timer);
     QFETCH(QList<bool>, flags);
-    QVERIFY(writeFile(appPath("setws.ini"), content));
+    QVERIFY(TestFiles::write(appPath("setws.ini"), content));
     QCOMPARE(runMain(QStringLiteral("IT1")), Outcome::Continue);
-    QCOMPARE(bytesOf(appPath("setws.ini")), content);
+    QCOMPARE(TestFiles::bytesOf(appPath("setws.ini")), content);
     QVERIFY(m_waits.isEmpty());
     const AppState &state = AppState::instance();
     QCOMPARE(state.Timer, timer);
@@ -264,14 +253,14 @@ void TestModuleMain::attachmentFolder() {
     const QString tempImg = appPath("TempImg");
     if (existing == QLatin1String("folder")) {
         QVERIFY(QDir().mkdir(tempImg));
-        QVERIFY(writeFile(tempImg + "/pic.jpg", "jpeg"));
+        QVERIFY(TestFiles::write(tempImg + "/pic.jpg", "jpeg"));
     } else if (existing == QLatin1String("file")) {
-        QVERIFY(writeFile(tempImg, "not a folder"));
+        QVERIFY(TestFiles::write(tempImg, "not a folder"));
     }
     QCOMPARE(runMain(QStringLiteral("IT1")), Outcome::Continue);
     QVERIFY(m_errorBox.boxes.isEmpty());
     if (existing == QLatin1String("file")) {
-        QCOMPARE(bytesOf(tempImg), QByteArray("not a folder"));
+        QCOMPARE(TestFiles::bytesOf(tempImg), QByteArray("not a folder"));
         return;
     }
     QVERIFY(QFileInfo(tempImg).isDir());

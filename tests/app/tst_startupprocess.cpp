@@ -1,3 +1,5 @@
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -21,7 +23,7 @@ private:
     void startClient(QProcess &client);
     void stopClient(QProcess &client);
     QString appPath(const QString &name) const { return m_dir->filePath(name); }
-    QByteArray bytesOf(const QString &name) const;
+    QByteArray bytesOf(const QString &name) const { return TestFiles::bytesOf(appPath(name)); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QProcess m_client;
@@ -44,11 +46,6 @@ void TestStartupProcess::cleanup() {
         m_client.kill();
         m_client.waitForFinished();
     }
-}
-
-QByteArray TestStartupProcess::bytesOf(const QString &name) const {
-    QFile file(appPath(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 void TestStartupProcess::startClient(QProcess &client) {
@@ -81,9 +78,7 @@ void TestStartupProcess::firstStartCreatesSettingsAndPictureFolder() {
 
 void TestStartupProcess::existingSettingsFileUntouched() {
     const QByteArray userSettings = "[Settings]\nTimer=30\nLog=0\n; mine\n";
-    QFile settings(appPath("setws.ini"));
-    QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(userSettings) > 0);
-    settings.close();
+    QVERIFY(TestFiles::write(appPath("setws.ini"), userSettings));
     startClient(m_client);
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(appPath("TempImg")).isDir(), kStartLimitMs);
     QCOMPARE(bytesOf("setws.ini"), userSettings);
