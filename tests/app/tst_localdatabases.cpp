@@ -289,7 +289,8 @@ void TestLocalDatabases::readsARealAccessFile() {
     if (!QFile::exists(fruit)) {
         QProcess npm;
         npm.setWorkingDirectory(m_dir.path());
-        npm.start(QStringLiteral("npm"), {"pack", "--silent", "mdb@0.1.0"});
+        npm.start(QStringLiteral("npm"),
+                  {"pack", "--silent", "--fetch-retries=0", "--fetch-timeout=30000", "mdb@0.1.0"});
         if (!npm.waitForFinished(120000) || npm.exitCode() != 0)
             QSKIP("npm or the network is not available");
         QProcess tar;
