@@ -2,24 +2,16 @@
 
 #include "tray/TrayIconBackend.h"
 
-#include <QList>
 #include <QStringList>
 
 #include <memory>
 
 // What the tray component asked of the desktop; outlives the backend so removal can be checked.
 struct TrayIconLog {
-    struct Balloon {
-        QString title;
-        QString message;
-        QSystemTrayIcon::MessageIcon icon = QSystemTrayIcon::NoIcon;
-        int timeoutMs = 0;
-    };
-
     QStringList calls;
     QIcon icon;
     QString toolTip;
-    QList<Balloon> balloons;
+    QStringList balloons; // "title|message|icon|timeout ms"
     std::function<void(qint32 code)> shellCodeHandler;
 
     void click(qint32 code) const { shellCodeHandler(code); }
@@ -44,7 +36,8 @@ public:
     void showMessage(const QString &title, const QString &message,
                      QSystemTrayIcon::MessageIcon icon, int timeoutMs) override {
         m_log->calls << QStringLiteral("showMessage");
-        m_log->balloons.append({title, message, icon, timeoutMs});
+        m_log->balloons
+            << QStringLiteral("%1|%2|%3|%4").arg(title, message).arg(icon).arg(timeoutMs);
     }
     void show() override { m_log->calls << QStringLiteral("show"); }
     void remove() override {

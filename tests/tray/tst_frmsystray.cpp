@@ -108,7 +108,7 @@ void TestFrmSysTray::onlyRightClickOpensMenu_data() {
         << QList<qint32>{0x201, 0x202} << false << QStringList();
     QTest::newRow("double click says so in a balloon")
         << QList<qint32>{0x202, 0x203, 0x202} << false
-        << QStringList{"Balloon wTip|Double click tray icon"};
+        << QStringList{"Balloon wTip|Double click tray icon|1|30000"};
     QTest::newRow("balloon hidden or timed out does nothing")
         << QList<qint32>{0x403, 0x404} << false << QStringList();
 }
@@ -123,13 +123,7 @@ void TestFrmSysTray::onlyRightClickOpensMenu() {
 
     QCOMPARE(tray.form->mnuSysTray()->isVisible(), menuOpens);
     tray.form->mnuSysTray()->hide();
-    QStringList shown;
-    for (const TrayIconLog::Balloon &balloon : tray.log->balloons) {
-        shown << balloon.title + "|" + balloon.message;
-        QCOMPARE(balloon.icon, QSystemTrayIcon::Information);
-        QCOMPARE(balloon.timeoutMs, 30000);
-    }
-    QCOMPARE(shown, balloons);
+    QCOMPARE(tray.log->balloons, balloons);
     QVERIFY(!m_chat.isVisible());
     QVERIFY(tray.notices.isEmpty());
 }
@@ -139,21 +133,26 @@ void TestFrmSysTray::menuCommands_data() {
     QTest::addColumn<bool>("chatVisible");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("chatVisibleAfter");
-    QTest::addColumn<QString>("balloon");
+    QTest::addColumn<QStringList>("balloons");
     QTest::newRow("show without ticket: no chat balloon, window stays hidden")
-        << 0 << false << "Visualizza chat" << false << "Nessuna chat attiva.";
+        << 0 << false << "Visualizza chat" << false
+        << QStringList{"Solmara Chat|Nessuna chat attiva.|1|30000"};
     QTest::newRow("show with negative ticket counts as no chat")
-        << -3 << false << "Visualizza chat" << false << "Nessuna chat attiva.";
+        << -3 << false << "Visualizza chat" << false
+        << QStringList{"Solmara Chat|Nessuna chat attiva.|1|30000"};
     QTest::newRow("show without ticket leaves a shown window alone")
-        << 0 << true << "Visualizza chat" << true << "Nessuna chat attiva.";
+        << 0 << true << "Visualizza chat" << true
+        << QStringList{"Solmara Chat|Nessuna chat attiva.|1|30000"};
     QTest::newRow("show with ticket shows the window")
-        << 42 << false << "Visualizza chat" << true << QString();
+        << 42 << false << "Visualizza chat" << true << QStringList();
     QTest::newRow("show again while shown changes nothing")
-        << 42 << true << "Visualizza chat" << true << QString();
-    QTest::newRow("hide hides the shown window") << 42 << true << "Nascondi" << false << QString();
+        << 42 << true << "Visualizza chat" << true << QStringList();
+    QTest::newRow("hide hides the shown window")
+        << 42 << true << "Nascondi" << false << QStringList();
     QTest::newRow("hide while hidden changes nothing")
-        << 42 << false << "Nascondi" << false << QString();
-    QTest::newRow("hide works without ticket too") << 0 << true << "Nascondi" << false << QString();
+        << 42 << false << "Nascondi" << false << QStringList();
+    QTest::newRow("hide works without ticket too")
+        << 0 << true << "Nascondi" << false << QStringList();
 }
 
 void TestFrmSysTray::menuCommands() {
@@ -161,7 +160,7 @@ void TestFrmSysTray::menuCommands() {
     QFETCH(bool, chatVisible);
     QFETCH(QString, caption);
     QFETCH(bool, chatVisibleAfter);
-    QFETCH(QString, balloon);
+    QFETCH(QStringList, balloons);
     TrayFixture tray;
     AppState::instance().IdTicket = ticket;
     m_chat.setVisible(chatVisible);
@@ -173,15 +172,7 @@ void TestFrmSysTray::menuCommands() {
 
     QCOMPARE(m_chat.isVisible(), chatVisibleAfter);
     QCOMPARE(m_chat.geometry(), placed);
-    if (balloon.isEmpty()) {
-        QVERIFY(tray.log->balloons.isEmpty());
-    } else {
-        QCOMPARE(tray.log->balloons.size(), 1);
-        QCOMPARE(tray.log->balloons.first().message, balloon);
-        QCOMPARE(tray.log->balloons.first().title, QStringLiteral("Solmara Chat"));
-        QCOMPARE(tray.log->balloons.first().icon, QSystemTrayIcon::Information);
-        QCOMPARE(tray.log->balloons.first().timeoutMs, 30000);
-    }
+    QCOMPARE(tray.log->balloons, balloons);
 }
 
 void TestFrmSysTray::showChatWithoutChatWindowIsQuiet() {
@@ -218,11 +209,7 @@ void TestFrmSysTray::showMessageTrayBalloon() {
 
     AppState::instance().trayForm->ShowMessageTray(message);
 
-    QCOMPARE(tray.log->balloons.size(), 1);
-    QCOMPARE(tray.log->balloons.first().message, message);
-    QCOMPARE(tray.log->balloons.first().title, QStringLiteral("Solmara Chat"));
-    QCOMPARE(tray.log->balloons.first().icon, QSystemTrayIcon::Information);
-    QCOMPARE(tray.log->balloons.first().timeoutMs, 30000);
+    QCOMPARE(tray.log->balloons, QStringList{"Solmara Chat|" + message + "|1|30000"});
     QCOMPARE(m_chat.isVisible(), chatVisible);
 }
 
