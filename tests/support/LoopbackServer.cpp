@@ -1,11 +1,24 @@
 #include "LoopbackServer.h"
 
 LoopbackServer::LoopbackServer() {
-    // Recorded before routing, so a test sees the request as soon as its answer arrives.
+    // Recorded before routing, so a test sees the request as soon as its answer arrives (or
+    // while a handler holds it); the body is read after this point and filled in once routed.
     m_server.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_requests.push_back({req.method, req.target, req.headers, req.body});
+        m_pending.push_back({&req, m_requests.size() - 1});
         return httplib::Server::HandlerResponse::Unhandled;
+    });
+    m_server.set_post_routing_handler([this](const httplib::Request &req, httplib::Response &) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        // Newest first: an unrouted request leaves its entry behind, and its address may recur.
+        for (auto it = m_pending.rbegin(); it != m_pending.rend(); ++it) {
+            if (it->first == &req) {
+                m_requests[it->second].body = req.body;
+                m_pending.erase(std::next(it).base());
+                break;
+            }
+        }
     });
 }
 
@@ -13,8 +26,13 @@ LoopbackServer::~LoopbackServer() {
     stop();
 }
 
-void LoopbackServer::start() {
-    m_port = m_server.bind_to_any_port("127.0.0.1");
+void LoopbackServer::start(int port) {
+    if (port == 0)
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+    else
+        m_port = m_server.bind_to_port("127.0.0.1", port) ? port : -1;
+    if (m_port < 0)
+        return;
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
     while (!m_server.is_running())
         std::this_thread::yield();

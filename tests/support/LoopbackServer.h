@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // A real HTTP peer on 127.0.0.1 for tests, on a port the system chooses. Register handlers on
@@ -22,7 +23,8 @@ public:
     ~LoopbackServer();
 
     httplib::Server &server() { return m_server; }
-    void start();
+    // port 0 lets the system choose; another port brings a stopped peer back where it was.
+    void start(int port = 0);
     void stop();
 
     int port() const { return m_port; }
@@ -35,4 +37,5 @@ private:
     int m_port = 0;
     mutable std::mutex m_mutex;
     std::vector<Request> m_requests;
+    std::vector<std::pair<const httplib::Request *, size_t>> m_pending;
 };
