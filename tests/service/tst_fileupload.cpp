@@ -156,7 +156,8 @@ void TestFileUpload::unreadableFileGivesEmpty() {
 }
 
 void TestFileUpload::uploadOnTheWire() {
-    // Read through a content reader: httplib refuses form bodies over 8 KiB otherwise.
+    // httplib refuses form bodies over 8 KiB unless a content reader takes them, and then the
+    // recorded request has no body: collect it here.
     std::string received;
     m_server->server().Post(kUploadPath, httplib::Server::HandlerWithContentReader(
                                              [&](const httplib::Request &, httplib::Response &res,
