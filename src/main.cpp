@@ -3,8 +3,11 @@
 #include "app/MessageErrorBox.h"
 #include "app/ModuleMain.h"
 #include "app/QuitOnTerminationSignal.h"
+#include "chat/ChatFrm.h"
+#include "tray/frmSysTray.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QThread>
@@ -37,6 +40,11 @@ int main(int argc, char *argv[]) {
         break;
     }
 
-    // Start-up continues here: the hidden tray form frmSysTray, then ChatFrm and InizializzaChat.
+    // The tray form comes first: the chat session may ask it for a balloon from its first tick.
+    frmSysTray trayForm;
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tray/brenno.png")));
+    ChatFrm chatWindow;
+    trayForm.setNoTrayFallback([&chatWindow] { chatWindow.showAsForMessage(); });
+    chatWindow.InizializzaChat();
     return QApplication::exec();
 }
