@@ -11,6 +11,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QThread>
+#include <QTimer>
 #include <QTranslator>
 
 int main(int argc, char *argv[]) {
@@ -45,6 +46,8 @@ int main(int argc, char *argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tray/brenno.png")));
     ChatFrm chatWindow;
     trayForm.setNoTrayFallback([&chatWindow] { chatWindow.showAsForMessage(); });
-    chatWindow.InizializzaChat();
+    // From inside the event loop, so that a termination signal during the first exchange ends
+    // the process instead of being lost before the loop starts.
+    QTimer::singleShot(0, &chatWindow, &ChatFrm::InizializzaChat);
     return QApplication::exec();
 }
