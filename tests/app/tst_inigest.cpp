@@ -8,176 +8,118 @@
 class TestIniGest : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void readProfile_data();
-    void readProfile();
-    void readAroundSizeLimit_data();
-    void readAroundSizeLimit();
-    void readByLineScan_data();
-    void readByLineScan();
+    void read_data();
+    void read();
     void write_data();
     void write();
-    void writeRefusesWhatWouldBreakTheFile_data();
-    void writeRefusesWhatWouldBreakTheFile();
-
-private:
-    bool writeFile(const QByteArray &bytes) const { return TestFiles::write(m_path, bytes); }
-    QByteArray fileBytes() const { return TestFiles::bytesOf(m_path); }
-
-    QTemporaryDir m_dir;
-    QString m_path;
 };
 
 namespace {
 constexpr qint64 kProfileReadLimit = 64000;
-
-// The settings content followed by a comment line that brings the file to exactly size bytes.
-QByteArray paddedTo(const QByteArray &content, qint64 size) {
-    const QByteArray comment = ";";
-    const qint64 fill = size - content.size() - comment.size() - 2;
-    return content + comment + QByteArray(fill, 'x') + "\r\n";
-}
+const QByteArray kMissing = "<missing>";
 } // namespace
 
-void TestIniGest::init() {
-    QVERIFY(m_dir.isValid());
-    m_path = m_dir.filePath(QStringLiteral("setws.ini"));
-    QFile::remove(m_path);
-}
-
-void TestIniGest::readProfile_data() {
+// Above the size limit the file is scanned line by line, which reads differently.
+void TestIniGest::read_data() {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("section");
+    QTest::addColumn<qint64>("padTo"); // 0: as it is; else a comment brings it to that size
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
 
-    const QByteArray settings = "[Settings]\r\nTimer=180\r\nLog=1\r\n[Other]\r\nExtra=yes\r\n";
-    QTest::newRow("key in its section") << settings << "Settings"
-                                        << "Log"
-                                        << "1";
-    QTest::newRow("section and key without regard to case") << settings << "SETTINGS"
-                                                            << "timer"
-                                                            << "180";
-    QTest::newRow("key of another section is not found") << settings << "Settings"
-                                                         << "Extra" << QString();
-    QTest::newRow("missing section") << settings << "Nope"
-                                     << "Timer" << QString();
-    QTest::newRow("missing key") << settings << "Settings"
-                                 << "Interface" << QString();
-    QTest::newRow("blanks around the equals sign")
-        << QByteArray("[Settings]\r\n  Timer  =  60  \r\n") << "Settings"
-        << "Timer"
+    const QByteArray settings = "[Settings]\r\nTimer=180\r\n[Other]\r\nExtra=yes\r\n";
+    const qint64 scanned = kProfileReadLimit + 100;
+    QTest::newRow("section and key without regard to case")
+        << QByteArray("[SETTINGS]\r\n  timer  =  \"60\"  \r\n") << 0ll << "Timer"
         << "60";
-    QTest::newRow("double quotes dropped") << QByteArray("[Settings]\nTimer=\"60\"\n") << "Settings"
-                                           << "Timer"
-                                           << "60";
+    QTest::newRow("key of another section is not found") << settings << 0ll << "Extra" << QString();
     QTest::newRow("first of two sections of the same name")
-        << QByteArray("[S]\r\nA=1\r\n[S]\r\nA=2\r\nB=3\r\n") << "S"
-        << "A"
+        << QByteArray("[Settings]\r\nA=1\r\n[Settings]\r\nA=2\r\n") << 0ll << "A"
         << "1";
-    QTest::newRow("windows-1252 bytes") << QByteArray("[S]\r\nCitt\xe0=Forl\xec \x80\r\n") << "S"
-                                        << QStringLiteral("Città") << QStringLiteral("Forlì €");
+    QTest::newRow("windows-1252 bytes")
+        << QByteArray("[Settings]\r\nCitt\xe0=Forl\xec \x80\r\n") << 0ll << QStringLiteral("Città")
+        << QStringLiteral("Forlì €");
     QTest::newRow("600 characters cut to 511")
-        << QByteArray("[S]\r\nLong=" + QByteArray(600, 'v') + "\r\n") << "S"
-        << "Long" << QString(511, QLatin1Char('v'));
-    QTest::newRow("key with no equals sign has no value") << QByteArray("[S]\r\nFlag\r\n") << "S"
-                                                          << "Flag" << QString();
-}
-
-void TestIniGest::readProfile() {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, section);
-    QFETCH(QString, key);
-    QFETCH(QString, expected);
-    QVERIFY(writeFile(content));
-    QCOMPARE(ReadIniValue(m_path, section, key), expected);
-    QCOMPARE(fileBytes(), content);
-}
-
-// An unquoted 180 reads as 180 through the profile call and as 8 through the line scan.
-void TestIniGest::readAroundSizeLimit_data() {
-    QTest::addColumn<qint64>("size");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("64000 bytes: profile call") << kProfileReadLimit << "180";
-    QTest::newRow("64001 bytes: line scan") << kProfileReadLimit + 1 << "8";
-}
-
-void TestIniGest::readAroundSizeLimit() {
-    QFETCH(qint64, size);
-    QFETCH(QString, expected);
-    QVERIFY(writeFile(paddedTo("[Settings]\r\nTimer=180\r\n", size)));
-    QCOMPARE(QFile(m_path).size(), size);
-    QCOMPARE(ReadIniValue(m_path, QStringLiteral("Settings"), QStringLiteral("Timer")), expected);
-}
-
-void TestIniGest::readByLineScan_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("quoted value") << QByteArray("[Settings]\r\nTimer=\"180\"\r\n") << "Timer"
-                                  << "180";
-    QTest::newRow("longer key that begins with the key")
-        << QByteArray("[Settings]\r\nLogFile=\"x\"\r\nLog=\"1\"\r\n") << "Log"
+        << QByteArray("[Settings]\r\nLong=" + QByteArray(600, 'v') + "\r\n") << 0ll << "Long"
+        << QString(511, QLatin1Char('v'));
+    QTest::newRow("64000 bytes: profile call") << settings << kProfileReadLimit << "Timer"
+                                               << "180";
+    QTest::newRow("64001 bytes: the scan drops a character from each end")
+        << settings << kProfileReadLimit + 1 << "Timer"
+        << "8";
+    QTest::newRow("scan: longer key that begins with the key")
+        << QByteArray("[Settings]\r\nLogFile=\"x\"\r\nLog=\"1\"\r\n") << scanned << "Log"
         << "le=\"x";
-    QTest::newRow("first line anywhere wins, whatever its section")
-        << QByteArray("[Other]\r\nTimer=\"5\"\r\n[Settings]\r\nTimer=\"180\"\r\n") << "Timer"
+    QTest::newRow("scan: first line anywhere wins")
+        << QByteArray("[Other]\r\nTimer=\"5\"\r\n[Settings]\r\nTimer=\"180\"\r\n") << scanned
+        << "Timer"
         << "5";
-    QTest::newRow("case matters") << QByteArray("[Settings]\r\ntimer=\"180\"\r\n") << "Timer"
-                                  << QString();
-    QTest::newRow("value shorter than its quotes")
-        << QByteArray("[Settings]\r\nTimer=\r\n") << "Timer" << QString();
-    QTest::newRow("windows-1252 value")
-        << QByteArray("Nome=\"Forl\xec\"\n") << "Nome" << QStringLiteral("Forlì");
+    QTest::newRow("scan: case matters")
+        << QByteArray("timer=\"180\"\r\n") << scanned << "Timer" << QString();
+    QTest::newRow("scan: value shorter than its quotes")
+        << QByteArray("Timer=\r\n") << scanned << "Timer" << QString();
 }
 
-void TestIniGest::readByLineScan() {
+void TestIniGest::read() {
     QFETCH(QByteArray, content);
+    QFETCH(qint64, padTo);
     QFETCH(QString, key);
     QFETCH(QString, expected);
-    QVERIFY(writeFile(paddedTo(content, kProfileReadLimit + 100)));
-    QCOMPARE(ReadIniValue(m_path, QStringLiteral("Settings"), key), expected);
+    if (padTo > 0)
+        content += ';' + QByteArray(padTo - content.size() - 3, 'x') + "\r\n";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("setws.ini"));
+    QVERIFY(TestFiles::write(path, content));
+    QCOMPARE(ReadIniValue(path, QStringLiteral("Settings"), key), expected);
+    QCOMPARE(TestFiles::bytesOf(path), content);
 }
 
+// Every byte not written stays as it was; what would break the file is refused.
 void TestIniGest::write_data() {
     QTest::addColumn<QByteArray>("before"); // "<missing>": no file
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("written");
     QTest::addColumn<QByteArray>("after");
 
-    QTest::newRow("new file") << QByteArray("<missing>") << "Settings"
+    const QByteArray keyA = "[S]\r\nA=0\r\n";
+    QTest::newRow("new file") << kMissing << "Settings"
                               << "Timer"
-                              << "180" << QByteArray("[Settings]\r\nTimer=180\r\n");
-    QTest::newRow("empty file") << QByteArray() << "Settings"
-                                << "Timer"
-                                << "180" << QByteArray("[Settings]\r\nTimer=180\r\n");
-    QTest::newRow("replaced in place, order kept")
-        << QByteArray("[Settings]\r\nTimer=180\r\nLog=0\r\nTotalSync=0\r\n") << "Settings"
+                              << "180" << true << QByteArray("[Settings]\r\nTimer=180\r\n");
+    QTest::newRow("replaced in place, blanks and order kept")
+        << QByteArray("[S]\r\nT=180\r\nLog = 0\r\nX=0\r\n") << "s"
         << "log"
-        << "1" << QByteArray("[Settings]\r\nTimer=180\r\nLog=1\r\nTotalSync=0\r\n");
-    QTest::newRow("blanks before the equals sign kept") << QByteArray("[S]\r\nA = 1\r\n") << "s"
-                                                        << "A"
-                                                        << "2" << QByteArray("[S]\r\nA = 2\r\n");
+        << "1" << true << QByteArray("[S]\r\nT=180\r\nLog = 1\r\nX=0\r\n");
     QTest::newRow("missing key after the section's last key")
         << QByteArray("[S]\r\nA=1\r\n\r\n[T]\r\nB=2\r\n") << "S"
         << "C"
-        << "3" << QByteArray("[S]\r\nA=1\r\nC=3\r\n\r\n[T]\r\nB=2\r\n");
-    QTest::newRow("missing section appended") << QByteArray("[T]\r\nB=2\r\n") << "S"
-                                              << "A"
-                                              << "1" << QByteArray("[T]\r\nB=2\r\n[S]\r\nA=1\r\n");
-    QTest::newRow("last line without line end") << QByteArray("[S]\r\nA=1") << "S"
-                                                << "B"
-                                                << "2" << QByteArray("[S]\r\nA=1\r\nB=2\r\n");
+        << "3" << true << QByteArray("[S]\r\nA=1\r\nC=3\r\n\r\n[T]\r\nB=2\r\n");
+    QTest::newRow("missing section appended after a last line without line end")
+        << QByteArray("[T]\r\nB=2") << "S"
+        << "A"
+        << "1" << true << QByteArray("[T]\r\nB=2\r\n[S]\r\nA=1\r\n");
     QTest::newRow("unix line ends kept") << QByteArray("[S]\nA=1\n") << "S"
                                          << "B"
-                                         << "2" << QByteArray("[S]\nA=1\nB=2\n");
-    QTest::newRow("same value leaves the file as it was")
-        << QByteArray("; note\r\n[S]\r\nA=1\r\n") << "S"
-        << "A"
-        << "1" << QByteArray("; note\r\n[S]\r\nA=1\r\n");
+                                         << "2" << true << QByteArray("[S]\nA=1\nB=2\n");
+    QTest::newRow("same value leaves the file as it was") << keyA << "S"
+                                                          << "A"
+                                                          << "0" << true << keyA;
     QTest::newRow("windows-1252 value")
         << QByteArray("[S]\r\n") << "S"
-        << "A" << QStringLiteral("è€") << QByteArray("[S]\r\nA=\xe8\x80\r\n");
+        << "A" << QStringLiteral("è€") << true << QByteArray("[S]\r\nA=\xe8\x80\r\n");
+    QTest::newRow("refused: value with a line break") << keyA << "S"
+                                                      << "A"
+                                                      << "1\r\nLog=1" << false << keyA;
+    QTest::newRow("refused: key with an equals sign") << keyA << "S"
+                                                      << "A=B"
+                                                      << "1" << false << keyA;
+    QTest::newRow("refused: key that reads as a section") << keyA << "S"
+                                                          << "[T]"
+                                                          << "1" << false << keyA;
+    QTest::newRow("refused: section with a closing bracket") << keyA << "S]x"
+                                                             << "A"
+                                                             << "1" << false << keyA;
+    QTest::newRow("refused: empty key") << keyA << "S" << QString() << "1" << false << keyA;
 }
 
 void TestIniGest::write() {
@@ -185,41 +127,16 @@ void TestIniGest::write() {
     QFETCH(QString, section);
     QFETCH(QString, key);
     QFETCH(QString, value);
+    QFETCH(bool, written);
     QFETCH(QByteArray, after);
-    if (before != "<missing>")
-        QVERIFY(writeFile(before));
-    QVERIFY(WriteIniValue(m_path, section, key, value) != 0);
-    QCOMPARE(fileBytes(), after);
-    QCOMPARE(ReadIniValue(m_path, section, key), value.trimmed());
-}
-
-void TestIniGest::writeRefusesWhatWouldBreakTheFile_data() {
-    QTest::addColumn<QString>("section");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("value");
-    QTest::newRow("value with a line break adds no key") << "S"
-                                                         << "A"
-                                                         << "1\r\nLog=1";
-    QTest::newRow("key with an equals sign") << "S"
-                                             << "A=B"
-                                             << "1";
-    QTest::newRow("key that reads as a section") << "S"
-                                                 << "[T]"
-                                                 << "1";
-    QTest::newRow("section with a closing bracket") << "S]x"
-                                                    << "A"
-                                                    << "1";
-    QTest::newRow("empty key") << "S" << QString() << "1";
-}
-
-void TestIniGest::writeRefusesWhatWouldBreakTheFile() {
-    QFETCH(QString, section);
-    QFETCH(QString, key);
-    QFETCH(QString, value);
-    const QByteArray before = "[S]\r\nA=0\r\n";
-    QVERIFY(writeFile(before));
-    QCOMPARE(WriteIniValue(m_path, section, key, value), 0);
-    QCOMPARE(fileBytes(), before);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("setws.ini"));
+    if (before != kMissing)
+        QVERIFY(TestFiles::write(path, before));
+    QCOMPARE(WriteIniValue(path, section, key, value) != 0, written);
+    QCOMPARE(TestFiles::bytesOf(path), after);
+    if (written)
+        QCOMPARE(ReadIniValue(path, section, key), value);
 }
 
 QTEST_APPLESS_MAIN(TestIniGest)

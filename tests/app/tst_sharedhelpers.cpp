@@ -12,22 +12,14 @@
 class TestSharedHelpers : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup();
     void toNumber_data();
     void toNumber();
-    void roundToInt32_data();
-    void roundToInt32();
-    void roundToInt16_data();
-    void roundToInt16();
+    void roundHalfToEven_data();
+    void roundHalfToEven();
     void existence_data();
     void existence();
-    void setTopMostShowsWithoutFocusOrMove();
-    void setTopMostOffLeavesTheBand();
+    void setTopMostKeepsPlaceAndFocus();
 };
-
-void TestSharedHelpers::cleanup() {
-    QLocale::setDefault(QLocale::c());
-}
 
 void TestSharedHelpers::toNumber_data() {
     QTest::addColumn<QLocale>("locale");
@@ -35,20 +27,13 @@ void TestSharedHelpers::toNumber_data() {
     QTest::addColumn<double>("expected");
     const QLocale c = QLocale::c();
     const QLocale italian(QLocale::Italian, QLocale::Italy);
-    QTest::newRow("digits with a blank among them") << c << QVariant("1 234") << 1234.0;
-    QTest::newRow("blanks around") << c << QVariant("  42 ") << 42.0;
+    QTest::newRow("digits with a blank among them") << c << QVariant(" 1 234 ") << 1234.0;
     QTest::newRow("null") << c << QVariant::fromValue(nullptr) << 0.0;
-    QTest::newRow("nothing") << c << QVariant() << 0.0;
-    QTest::newRow("empty text") << c << QVariant("") << 0.0;
-    QTest::newRow("letters") << c << QVariant("abc") << 0.0;
     QTest::newRow("digits then letters") << c << QVariant("12a") << 0.0;
-    QTest::newRow("negative") << c << QVariant("-7") << -7.0;
-    QTest::newRow("italian decimal comma") << italian << QVariant("1,5") << 1.5;
+    QTest::newRow("infinity is no number") << c << QVariant("inf") << 0.0;
+    QTest::newRow("italian decimal comma") << italian << QVariant("-1,5") << -1.5;
     QTest::newRow("italian thousands dot") << italian << QVariant("1.234") << 1234.0;
     QTest::newRow("a number stays itself whatever the locale") << italian << QVariant(2.5) << 2.5;
-    QTest::newRow("an integer value") << c << QVariant(qlonglong(99)) << 99.0;
-    QTest::newRow("infinity is no number") << c << QVariant("inf") << 0.0;
-    QTest::newRow("nan is no number") << c << QVariant("nan") << 0.0;
 }
 
 void TestSharedHelpers::toNumber() {
@@ -57,50 +42,40 @@ void TestSharedHelpers::toNumber() {
     QFETCH(double, expected);
     QLocale::setDefault(locale);
     QCOMPARE(ToNumber(value), expected);
+    QLocale::setDefault(QLocale::c());
 }
 
-void TestSharedHelpers::roundToInt32_data() {
+void TestSharedHelpers::roundHalfToEven_data() {
     QTest::addColumn<double>("value");
-    QTest::addColumn<std::optional<qint32>>("expected");
-    QTest::newRow("half to even, down") << 2.5 << std::optional<qint32>(2);
-    QTest::newRow("half to even, up") << 3.5 << std::optional<qint32>(4);
-    QTest::newRow("negative half to even") << -2.5 << std::optional<qint32>(-2);
-    QTest::newRow("nearest") << 7.6 << std::optional<qint32>(8);
-    QTest::newRow("largest") << 2147483647.4 << std::optional<qint32>(2147483647);
-    QTest::newRow("one past the largest") << 2147483647.5 << std::optional<qint32>();
-    QTest::newRow("smallest") << -2147483648.0 << std::optional<qint32>(-2147483647 - 1);
-    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN()
-                                  << std::optional<qint32>();
+    QTest::addColumn<std::optional<qint32>>("int32");
+    QTest::addColumn<std::optional<qint16>>("int16");
+    using I32 = std::optional<qint32>;
+    using I16 = std::optional<qint16>;
+    QTest::newRow("half down to even") << 2.5 << I32(2) << I16(2);
+    QTest::newRow("half up to even") << 3.5 << I32(4) << I16(4);
+    QTest::newRow("negative half") << -2.5 << I32(-2) << I16(-2);
+    QTest::newRow("nearest") << 7.6 << I32(8) << I16(8);
+    QTest::newRow("rounds past the 16-bit largest") << 32767.5 << I32(32768) << I16();
+    QTest::newRow("half to even at the 16-bit smallest") << -32768.5 << I32(-32768) << I16(-32768);
+    QTest::newRow("largest 32-bit") << 2147483647.4 << I32(2147483647) << I16();
+    QTest::newRow("one past the 32-bit largest") << 2147483647.5 << I32() << I16();
+    QTest::newRow("smallest 32-bit") << -2147483648.0 << I32(-2147483647 - 1) << I16();
+    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << I32() << I16();
 }
 
-void TestSharedHelpers::roundToInt32() {
+void TestSharedHelpers::roundHalfToEven() {
     QFETCH(double, value);
-    QFETCH(std::optional<qint32>, expected);
-    QCOMPARE(RoundToInt32(value), expected);
-}
-
-void TestSharedHelpers::roundToInt16_data() {
-    QTest::addColumn<double>("value");
-    QTest::addColumn<std::optional<qint16>>("expected");
-    QTest::newRow("largest") << 32767.0 << std::optional<qint16>(32767);
-    QTest::newRow("rounds past the largest") << 32767.5 << std::optional<qint16>();
-    QTest::newRow("half to even at the smallest") << -32768.5 << std::optional<qint16>(-32768);
-    QTest::newRow("typing flag") << 1.0 << std::optional<qint16>(1);
-}
-
-void TestSharedHelpers::roundToInt16() {
-    QFETCH(double, value);
-    QFETCH(std::optional<qint16>, expected);
-    QCOMPARE(RoundToInt16(value), expected);
+    QFETCH(std::optional<qint32>, int32);
+    QFETCH(std::optional<qint16>, int16);
+    QCOMPARE(RoundToInt32(value), int32);
+    QCOMPARE(RoundToInt16(value), int16);
 }
 
 void TestSharedHelpers::existence_data() {
     QTest::addColumn<QString>("relativePath"); // "" stands for the empty path
     QTest::addColumn<bool>("fileExists");
     QTest::addColumn<bool>("folderExists");
-    QTest::newRow("file") << "file.txt" << true << false;
     QTest::newRow("empty file") << "empty.txt" << true << false;
-    QTest::newRow("folder") << "folder" << false << true;
     QTest::newRow("folder with trailing separator") << "folder/" << false << true;
     QTest::newRow("missing") << "missing" << false << false;
     QTest::newRow("empty path") << "" << false << false;
@@ -112,36 +87,24 @@ void TestSharedHelpers::existence() {
     QFETCH(bool, folderExists);
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
-    QFile file(dir.filePath(QStringLiteral("file.txt")));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
-    file.close();
     QFile empty(dir.filePath(QStringLiteral("empty.txt")));
     QVERIFY(empty.open(QIODevice::WriteOnly));
-    empty.close();
-    const QString path = relativePath.isEmpty() ? QString() : dir.path() + '/' + relativePath;
+    const QString path = relativePath.isEmpty() ? QString() : dir.filePath(relativePath);
     QCOMPARE(FileExists(path), fileExists);
     QCOMPARE(FolderExists(path), folderExists);
 }
 
 // The offscreen platform activates every window it shows, so the no-focus part is the
 // attribute that the window systems honour.
-void TestSharedHelpers::setTopMostShowsWithoutFocusOrMove() {
+void TestSharedHelpers::setTopMostKeepsPlaceAndFocus() {
     QWidget chat;
     const QRect placed(300, 200, 250, 400);
     chat.setGeometry(placed);
     SetTopMost(&chat, true);
     QVERIFY(QTest::qWaitForWindowExposed(&chat));
-    QVERIFY(chat.isVisible());
     QVERIFY(chat.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    QCOMPARE(chat.geometry(), placed);
     QVERIFY(chat.testAttribute(Qt::WA_ShowWithoutActivating));
-}
-
-void TestSharedHelpers::setTopMostOffLeavesTheBand() {
-    QWidget chat;
-    const QRect placed(40, 50, 300, 200);
-    chat.setGeometry(placed);
-    SetTopMost(&chat, true);
+    QCOMPARE(chat.geometry(), placed);
     SetTopMost(&chat, false);
     QVERIFY(chat.isVisible());
     QVERIFY(!chat.windowFlags().testFlag(Qt::WindowStaysOnTopHint));

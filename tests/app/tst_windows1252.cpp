@@ -13,12 +13,9 @@ private slots:
 void TestWindows1252::encode_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("ascii") << QStringLiteral("ciao") << QByteArray("ciao");
-    QTest::newRow("latin-1 accents") << QStringLiteral("perché è") << QByteArray("perch\xe9 \xe8");
-    QTest::newRow("euro sign in the 0x80 block") << QStringLiteral("€5")
-                                                 << QByteArray("\x80"
-                                                               "5");
-    QTest::newRow("curly quotes") << QStringLiteral("“x”") << QByteArray("\x93x\x94");
+    QTest::newRow("latin-1 accents") << QStringLiteral("perché") << QByteArray("perch\xe9");
+    QTest::newRow("euro sign and curly quotes in the 0x80 block")
+        << QStringLiteral("“€”") << QByteArray("\x93\x80\x94");
     QTest::newRow("not in code page") << QStringLiteral("Ω") << QByteArray("?");
     QTest::newRow("astral is one ?") << QString::fromUcs4(U"a\U0001F600b") << QByteArray("a?b");
     QTest::newRow("unassigned C1 control is not") << QStringLiteral("\u0085") << QByteArray("?");
