@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QtGlobal>
+
+// What Linux reports about a process in /proc/<pid>/stat and /proc/<pid>/status.
+struct ProcessStats {
+    double cpuSeconds = 0; // user and system time so far
+    qint64 residentKiB = 0;
+    qint64 peakResidentKiB = 0;
+
+    // Zeroes when the process is gone.
+    static ProcessStats of(qint64 pid);
+    static ProcessStats self();
+};

@@ -1,0 +1,113 @@
+// Fetching a backlog of N messages from brenno-service on loopback: the chat session with its
+// real service adapter against the floor, the same 2N + 1 exchanges made by a bare loop over
+// the same HTTP stack.
+#include "BenchTable.h"
+#include "LocalService.h"
+#include "NullChatView.h"
+#include "ServiceBacklog.h"
+
+#include "app/AppState.h"
+#include "app/Clock.h"
+#include "chat/ChatSession.h"
+#include "chat/LiveChatService.h"
+#include "service/Envelopes.h"
+#include "service/HttpExchange.h"
+#include "service/ServiceAddress.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QNetworkRequest>
+#include <QUrl>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kTimeLimitMs = 30000;
+constexpr int kSizes[] = {1000, 10000};
+
+QByteArray post(const char *endpoint, const QString &envelope) {
+    QNetworkRequest request(QUrl(ServiceAddress::base() +
+                                 QStringLiteral("/RovizeveReravav/sync_connector/") +
+                                 QLatin1String(endpoint) + QStringLiteral(".php")));
+    request.setRawHeader("Content-type", "text/xml;charset=UTF-8");
+    return HttpExchange::run(request, "POST", envelope.toUtf8(), kTimeLimitMs).body;
+}
+
+// The message id of a getchat answer by plain search, 0 when it delivers none.
+qint32 deliveredId(const QByteArray &answer) {
+    if (!answer.contains("<status>OK</status>"))
+        return 0;
+    const qsizetype start = answer.indexOf("<id>");
+    const qsizetype end = answer.indexOf("</id>", start);
+    return start < 0 || end < 0 ? 0 : answer.mid(start + 4, end - start - 4).toInt();
+}
+
+// The floor: getchat and setreadchat until an answer delivers nothing; the exchanges made.
+int bareLoop(qint32 ticketId, const QString &vatNumber) {
+    int exchanges = 0;
+    qint32 letto = 0;
+    for (;;) {
+        const qint32 id =
+            deliveredId(post("ws_chat_tre", BuildGetChat(ticketId, letto, 0, vatNumber)));
+        ++exchanges;
+        if (id <= 0)
+            return exchanges;
+        post("ws_chat_due", BuildSetReadChat(id));
+        ++exchanges;
+        letto = id;
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    double perMessageAt[2] = {0, 0};
+    for (int i = 0; i < 2; ++i) {
+        const int count = kSizes[i];
+        LocalService service;
+        if (!service.start()) {
+            std::fprintf(stderr, "bench_backlog: brenno-service did not start\n");
+            return 1;
+        }
+        qputenv("BRENNO_SERVICE_URL", service.baseUrl().toUtf8());
+        const QString vatNumber = QStringLiteral("0123456789%1").arg(i);
+        const qint32 ticketId = ServiceBacklog::fill(service, vatNumber, count).ticketId;
+        if (ticketId == 0) {
+            std::fprintf(stderr, "bench_backlog: the service refused the backlog\n");
+            return 1;
+        }
+
+        QElapsedTimer clock;
+        clock.start();
+        const int exchanges = bareLoop(ticketId, vatNumber);
+        const double floorUs = clock.nsecsElapsed() / 1000.0 / count;
+        if (exchanges != 2 * count + 1)
+            std::fprintf(stderr, "bench_backlog: the floor made %d exchanges\n", exchanges);
+
+        AppState::instance().VatNumber = vatNumber;
+        AppState::instance().IdTicket = 0;
+        LiveChatService live;
+        NullChatView view;
+        NullPollTimer timer;
+        ChatSession session(live, view, timer, Clock::system());
+        session.InizializzaChat();
+        clock.restart();
+        session.onTimerTick();
+        const double sessionUs = clock.nsecsElapsed() / 1000.0 / count;
+        if (view.bubbles != count)
+            std::fprintf(stderr, "bench_backlog: the session showed %d messages\n", view.bubbles);
+        perMessageAt[i] = sessionUs;
+
+        const QString n = QStringLiteral("N=%1").arg(count);
+        printRow(QStringLiteral("backlog: session, ") + n, sessionUs, QStringLiteral("us/message"));
+        printRow(QStringLiteral("backlog: bare HTTP floor, ") + n, floorUs,
+                 QStringLiteral("us/message"));
+        printRow(QStringLiteral("backlog: session / floor, ") + n, sessionUs / floorUs,
+                 QStringLiteral("ratio"));
+    }
+    printRow(QStringLiteral("backlog: session per message, N=10000 / N=1000"),
+             perMessageAt[1] / perMessageAt[0], QStringLiteral("ratio"));
+    return 0;
+}
