@@ -127,6 +127,7 @@ private slots:
     void operatorMessageIsDeliveredAndMarkedRead();
     void chatWindowShowsAtBottomRight();
     void typedMessageReachesService();
+    void inputBoxEmptiesAfterSentMessageIsFetched();
     void operatorPictureIsDownloadedOnce();
     void closedTicketEndsChat();
     void clientEndsOnTermination();
@@ -267,6 +268,25 @@ void TestE2eChat::typedMessageReachesService() {
     QCOMPARE(echo.answerField("testo"), kTyped);
     QCOMPARE(echo.answerField("idoperatore"), QStringLiteral("0"));
     QVERIFY(markedRead(sentId)(wire[sent + 2]));
+}
+
+// Seen on the wire through the typing flag, which is 1 while the visible window's box holds text.
+void TestE2eChat::inputBoxEmptiesAfterSentMessageIsFetched() {
+    const auto pollWithTyping = [](const char *flag) {
+        return [flag](const Exchange &exchange) {
+            return exchange.operation == QLatin1String("getchat") &&
+                   exchange.parameters.value(QStringLiteral("stascrivendo")) == QLatin1String(flag);
+        };
+    };
+    const qsizetype sent = indexOf(m_proxy->exchanges(), operation("setchat"));
+    QVERIFY2(sent >= 0, "no message was sent");
+    QTRY_VERIFY_WITH_TIMEOUT(indexOf(m_proxy->exchanges(), pollWithTyping("0"), sent) >= 0,
+                             kExchangePatienceMs);
+    const Exchanges wire = m_proxy->exchanges();
+    const qsizetype emptied = indexOf(wire, pollWithTyping("0"), sent);
+    // The sent message and the follow-up that finds nothing more, both with the text still there.
+    QCOMPARE(countOf(wire.mid(sent, emptied - sent), operation("getchat")), 2);
+    QCOMPARE(countOf(wire.mid(sent, emptied - sent), pollWithTyping("1")), 2);
 }
 
 void TestE2eChat::operatorPictureIsDownloadedOnce() {
