@@ -1,242 +1,162 @@
-#include "RecordingErrorBox.h"
 #include "TestFiles.h"
 #include "app/AccessReader.h"
 #include "app/AppState.h"
-#include "app/InstanceGuard.h"
+#include "app/ErrorBox.h"
+#include "app/InstanceLock.h"
 #include "app/ModuleMain.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
-namespace {
-
-class FakeGuard : public InstanceGuard {
-public:
-    bool acquire() override { return alone; }
-    bool alone = true;
-};
-
-// Answers from the settings table and the company table; records "file:table.column".
-class FakeReader : public AccessReader {
-public:
-    FirstValue readFirstValue(const QString &path, const QString &table,
-                              const QString &column) override {
-        calls << QFileInfo(path).fileName() + ':' + table + '.' + column;
-        return table == QLatin1String("impostazioni") ? settings : company;
-    }
-    FirstValue settings;
-    FirstValue company;
-    QStringList calls;
-};
-
 using Outcome = ModuleMain::Outcome;
 
-const QByteArray kMissing = "<missing>";
+// An application folder "app" in a fresh folder, with its real lock and fakes for the message
+// box and the database reader; the reader answers only the two statements start-up runs.
+struct StartUp : ErrorBox, AccessReader {
+    StartUp() { QDir().mkdir(app); }
+    void showError(const QString &title, const QString &text) override {
+        boxes << title + ": " + text;
+    }
+    FirstValue readFirstValue(const QString &, const QString &table,
+                              const QString &column) override {
+        return answers.value(table + '.' + column, FirstValue{true, {}});
+    }
+    Outcome run(const QString &commandLine) {
+        return ModuleMain({app, lock, *this, *this, [this](int ms) { waits << ms; }})
+            .Main(commandLine);
+    }
+    QString path(const QString &name) const { return app + '/' + name; }
+
+    QTemporaryDir root;
+    const QString app = root.filePath("app");
+    InstanceLock lock{app};
+    QHash<QString, FirstValue> answers; // by "table.column"
+    QStringList boxes;
+    QList<int> waits;
+};
+
 const QString kCannotStart = QStringLiteral(". Impossibile avviare l'applicazione.");
 const QString kCompanyMissing = QStringLiteral("Errore: Non è stato trovato il file database in ");
-
-} // namespace
-
-Q_DECLARE_METATYPE(Outcome)
 
 class TestModuleMain : public QObject {
     Q_OBJECT
 private slots:
-    void init();
     void identity_data();
     void identity();
-    void secondInstanceEndsAtOnce();
+    void oneInstancePerApplicationFolder();
     void settingsFile_data();
     void settingsFile();
-    void settingsFileThatCannotBeCreated();
-    void commandLineText_data();
-    void commandLineText();
-
-private:
-    Outcome runMain(const QString &commandLine);
-    QString appPath(const QString &name) const { return m_appFolder + '/' + name; }
-
-    std::unique_ptr<QTemporaryDir> m_root;
-    QString m_appFolder;
-    FakeGuard m_guard;
-    RecordingErrorBox m_errorBox;
-    FakeReader m_reader;
-    QList<int> m_waits;
 };
 
-void TestModuleMain::init() {
-    m_root = std::make_unique<QTemporaryDir>();
-    m_appFolder = m_root->filePath(QStringLiteral("app"));
-    QVERIFY(QDir().mkdir(m_appFolder));
-    m_guard.alone = true;
-    m_errorBox.boxes.clear();
-    m_reader = FakeReader();
-    m_waits.clear();
-    AppState::instance() = AppState();
-}
-
-Outcome TestModuleMain::runMain(const QString &commandLine) {
-    ModuleMain module({m_appFolder, m_guard, m_errorBox, m_reader,
-                       [this](int milliseconds) { m_waits << milliseconds; }});
-    return module.Main(commandLine);
-}
-
-// "%1" in texts stands for the folder above the application folder.
+// The outcome follows from the boxes and the VAT number; "%1" stands for the folder above the
+// application folder, where the business software keeps its databases.
 void TestModuleMain::identity_data() {
     QTest::addColumn<QString>("commandLine");
-    QTest::addColumn<bool>("settingsDbExists");
-    QTest::addColumn<bool>("settingsDbReadable");
-    QTest::addColumn<QString>("dataPath");
+    QTest::addColumn<QVariant>("dataPath"); // invalid: no settings database; null: unreadable
     QTest::addColumn<QVariant>("piva");
-    QTest::addColumn<Outcome>("outcome");
     QTest::addColumn<QString>("vatNumber");
     QTest::addColumn<QStringList>("boxes");
-    QTest::addColumn<QStringList>("reads");
 
-    const QStringList none;
-    const QString company = QStringLiteral("%1/Ditta.mdb");
-    const QStringList settingsRead{"SetLKT10.mdb:impostazioni.DataPath"};
-    const QStringList bothReads = settingsRead + QStringList{"Ditta.mdb:Aziende.PIva"};
+    const QVariant missing;
+    const QVariant unreadable = QVariant::fromValue(nullptr);
+    const QVariant company("%1/Ditta.mdb");
     QTest::newRow("argument taken whole, no database touched")
-        << " IT 0123 " << false << false << QString() << QVariant() << Outcome::Continue
-        << " IT 0123 " << none << none;
+        << " IT 0123 " << unreadable << missing << " IT 0123 " << QStringList();
     QTest::newRow("settings database missing")
-        << QString() << false << false << QString() << QVariant() << Outcome::EndAfterError
-        << QString()
+        << QString() << missing << missing << QString()
         << QStringList{"Errore: Non è stato trovato il file delle impostazioni locali" +
-                       kCannotStart}
-        << none;
+                       kCannotStart};
     QTest::newRow("company database missing")
-        << QString() << true << true << "%1/Altra.mdb" << QVariant() << Outcome::EndAfterError
-        << QString() << QStringList{kCompanyMissing + "%1/Altra.mdb" + kCannotStart}
-        << settingsRead;
+        << QString() << QVariant("%1/Altra.mdb") << missing << QString()
+        << QStringList{kCompanyMissing + "%1/Altra.mdb" + kCannotStart};
     QTest::newRow("settings database unreadable: its box, then the empty path")
-        << QString() << true << false << QString() << QVariant() << Outcome::EndAfterError
-        << QString()
+        << QString() << unreadable << missing << QString()
         << QStringList{"Brenno: Impossibile aprire il file di impostazioni.",
-                       kCompanyMissing + kCannotStart}
-        << settingsRead;
-    QTest::newRow("VAT number from the company database")
-        << QString() << true << true << company << QVariant("01234567890") << Outcome::Continue
-        << "01234567890" << none << bothReads;
-    QTest::newRow("numeric PIva in its text form")
-        << QString() << true << true << company << QVariant(qlonglong(1234567)) << Outcome::Continue
-        << "1234567" << none << bothReads;
-    QTest::newRow("empty Aziende ends silently")
-        << QString() << true << true << company << QVariant() << Outcome::EndSilently << QString()
-        << none << bothReads;
+                       kCompanyMissing + kCannotStart};
+    QTest::newRow("numeric PIva from the company database")
+        << QString() << company << QVariant(qlonglong(1234567)) << "1234567" << QStringList();
     QTest::newRow("null PIva ends silently")
-        << QString() << true << true << company << QVariant::fromValue(nullptr)
-        << Outcome::EndSilently << QString() << none << bothReads;
+        << QString() << company << unreadable << QString() << QStringList();
 }
 
 void TestModuleMain::identity() {
     QFETCH(QString, commandLine);
-    QFETCH(bool, settingsDbExists);
-    QFETCH(bool, settingsDbReadable);
-    QFETCH(QString, dataPath);
+    QFETCH(QVariant, dataPath);
     QFETCH(QVariant, piva);
-    QFETCH(Outcome, outcome);
     QFETCH(QString, vatNumber);
     QFETCH(QStringList, boxes);
-    QFETCH(QStringList, reads);
-    const QString above = m_root->path();
-    if (settingsDbExists)
-        QVERIFY(TestFiles::write(above + "/SetLKT10.mdb", "settings"));
+    StartUp startUp;
+    const QString above = startUp.root.path();
+    QVERIFY(!dataPath.isValid() || TestFiles::write(above + "/SetLKT10.mdb", "settings"));
     QVERIFY(TestFiles::write(above + "/Ditta.mdb", "company"));
-    m_reader.settings = {settingsDbReadable,
-                         settingsDbReadable ? QVariant(dataPath.arg(above)) : QVariant()};
-    m_reader.company = {true, piva};
+    startUp.answers["impostazioni.DataPath"] = {!dataPath.isNull(),
+                                                dataPath.toString().replace("%1", above)};
+    startUp.answers["Aziende.PIva"] = {true, piva};
 
-    QCOMPARE(runMain(commandLine), outcome);
-    const AppState &state = AppState::instance();
-    QCOMPARE(state.SettingsDbPath, m_appFolder + "/../SetLKT10.mdb");
-    QCOMPARE(state.VatNumber, vatNumber);
-    for (QString &box : boxes)
-        box = box.arg(above);
-    QCOMPARE(m_errorBox.boxes, boxes);
-    QCOMPARE(m_reader.calls, reads);
-    QCOMPARE(QFileInfo::exists(appPath("setws.ini")), outcome == Outcome::Continue);
-    QCOMPARE(QFileInfo(appPath("TempImg")).isDir(), outcome == Outcome::Continue);
+    const Outcome expected = !boxes.isEmpty()      ? Outcome::EndAfterError
+                             : vatNumber.isEmpty() ? Outcome::EndSilently
+                                                   : Outcome::Continue;
+    QCOMPARE(startUp.run(commandLine), expected);
+    QCOMPARE(AppState::instance().SettingsDbPath, startUp.path("../SetLKT10.mdb"));
+    QCOMPARE(AppState::instance().VatNumber, vatNumber);
+    QCOMPARE(startUp.boxes, boxes.replaceInStrings("%1", above));
+    QCOMPARE(QFileInfo::exists(startUp.path("setws.ini")), expected == Outcome::Continue);
+    QCOMPARE(QFileInfo(startUp.path("TempImg")).isDir(), expected == Outcome::Continue);
 }
 
-void TestModuleMain::secondInstanceEndsAtOnce() {
-    m_guard.alone = false;
-    QCOMPARE(runMain(QStringLiteral("IT1")), Outcome::EndSilently);
-    QVERIFY(m_errorBox.boxes.isEmpty());
-    QVERIFY(AppState::instance().VatNumber.isEmpty());
-    QVERIFY(QDir(m_appFolder).isEmpty());
+// The same folder spelt another way is still the same installation.
+void TestModuleMain::oneInstancePerApplicationFolder() {
+    StartUp startUp;
+    {
+        InstanceLock running(startUp.app + "/./");
+        QVERIFY(running.acquire());
+        QCOMPARE(startUp.run("IT1"), Outcome::EndSilently);
+        QVERIFY(startUp.boxes.isEmpty());
+        QVERIFY(QDir(startUp.app).isEmpty());
+    }
+    QCOMPARE(startUp.run("IT1"), Outcome::Continue);
 }
 
 // setws.ini is created only when missing; a user's file and pictures are kept as they are.
 void TestModuleMain::settingsFile_data() {
-    QTest::addColumn<QByteArray>("before"); // "<missing>": no file
-    QTest::addColumn<int>("timer");
-    QTest::addColumn<QList<bool>>("flags"); // InputON, OutputON, Interface, Log, TotalSync
+    QTest::addColumn<QByteArray>("before"); // null: no file; "<folder>": a folder in its place
+    // Timer, InputON, OutputON, Interface, Log, TotalSync; none: start-up ends with a box
+    QTest::addColumn<QList<int>>("values");
 
-    const QList<bool> created{true, true, false, false, false};
-    QTest::newRow("created with its defaults") << kMissing << 180 << created;
+    const QList<int> created{180, 1, 1, 0, 0, 0};
+    QTest::newRow("created with its defaults") << QByteArray() << created;
     QTest::newRow("user values, flags on only at 1")
-        << QByteArray("[Settings]\r\nTimer=60\r\nInputON=0\r\nOutputON=2\r\nInterface=1\r\n"
-                      "Log=1\r\nTotalSync=-1\r\n")
-        << 60 << QList<bool>{false, false, true, true, false};
-    QTest::newRow("missing, empty and non-numeric keys take their creation values")
-        << QByteArray("[Settings]\r\nTimer=abc\r\nInputON=\r\nLog=1\r\n") << 180
-        << QList<bool>{true, true, false, true, false};
-    QTest::newRow("keys of another section ignored")
-        << QByteArray("[Altro]\r\nLog=1\r\n[Settings]\r\nTimer=5\r\n") << 5 << created;
-    QTest::newRow("timer out of range")
-        << QByteArray("[Settings]\nTimer=99999999999\n") << 180 << created;
-    QTest::newRow("empty file") << QByteArray() << 180 << created;
+        << QByteArray("[Settings]\nTimer=60\nInputON=0\nOutputON=2\nInterface=1\nLog=1\n"
+                      "TotalSync=-1\n")
+        << QList<int>{60, 0, 0, 1, 1, 0};
+    QTest::newRow("missing, empty, non-numeric or too large: the creation value")
+        << QByteArray("[Settings]\r\nTimer=99999999999\r\nInputON=\r\nOutputON=x\r\n") << created;
 }
 
 void TestModuleMain::settingsFile() {
     QFETCH(QByteArray, before);
-    QFETCH(int, timer);
-    QFETCH(QList<bool>, flags);
-    const bool create = before == kMissing;
-    if (!create)
-        QVERIFY(TestFiles::write(appPath("setws.ini"), before));
-    QVERIFY(QDir().mkdir(appPath("TempImg")));
-    QVERIFY(TestFiles::write(appPath("TempImg/pic.jpg"), "jpeg"));
-    QCOMPARE(runMain(QStringLiteral("IT1")), Outcome::Continue);
-    QCOMPARE(TestFiles::bytesOf(appPath("TempImg/pic.jpg")), QByteArray("jpeg"));
-    QCOMPARE(TestFiles::bytesOf(appPath("setws.ini")),
-             create ? QByteArray("[Settings]\r\nTimer=180\r\nInputON=1\r\nOutputON=1\r\n"
-                                 "Interface=0\r\nLog=0\r\nTotalSync=0\r\n")
-                    : before);
-    QCOMPARE(m_waits, create ? QList<int>{500} : QList<int>());
-    const AppState &state = AppState::instance();
-    QCOMPARE(state.Timer, timer);
-    QCOMPARE(
-        (QList<bool>{state.InputON, state.OutputON, state.Interface, state.Log, state.TotalSync}),
-        flags);
-}
-
-void TestModuleMain::settingsFileThatCannotBeCreated() {
-    QVERIFY(QDir(m_appFolder).mkdir(QStringLiteral("setws.ini")));
-    QCOMPARE(runMain(QStringLiteral("IT1")), Outcome::EndAfterError);
-    QCOMPARE(m_errorBox.boxes, QStringList{"Errore: File setws.ini non trovato" + kCannotStart});
-    QVERIFY(QDir(appPath("setws.ini")).isEmpty());
-    QVERIFY(!QFileInfo::exists(appPath("TempImg")));
-}
-
-void TestModuleMain::commandLineText_data() {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("no argument") << QStringList{"brenno"} << QString();
-    QTest::newRow("one argument as given") << QStringList{"brenno", "  IT 01  "} << "  IT 01  ";
-    QTest::newRow("split words joined again") << QStringList{"brenno", "IT", "01"} << "IT 01";
-}
-
-void TestModuleMain::commandLineText() {
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, expected);
-    QCOMPARE(ModuleMain::commandLineText(arguments), expected);
+    QFETCH(QList<int>, values);
+    StartUp startUp;
+    const QString ini = startUp.path("setws.ini");
+    QVERIFY(before == "<folder>" ? QDir().mkdir(ini)
+                                 : before.isNull() || TestFiles::write(ini, before));
+    QVERIFY(QDir(startUp.app).mkdir("TempImg"));
+    QVERIFY(TestFiles::write(startUp.path("TempImg/pic.jpg"), "jpeg"));
+    QCOMPARE(startUp.run("IT1"), values.isEmpty() ? Outcome::EndAfterError : Outcome::Continue);
+    QCOMPARE(startUp.boxes, values.isEmpty()
+                                ? QStringList{"Errore: File setws.ini non trovato" + kCannotStart}
+                                : QStringList());
+    QCOMPARE(TestFiles::bytesOf(startUp.path("TempImg/pic.jpg")), QByteArray("jpeg"));
+    if (values.isEmpty())
+        return;
+    QCOMPARE(TestFiles::bytesOf(ini),
+             before.isNull() ? QByteArray("[Settings]\r\nTimer=180\r\nInputON=1\r\nOutputON=1\r\n"
+                                          "Interface=0\r\nLog=0\r\nTotalSync=0\r\n")
+                             : before);
+    QCOMPARE(startUp.waits, before.isNull() ? QList<int>{500} : QList<int>());
+    const AppState &s = AppState::instance();
+    QCOMPARE((QList<int>{s.Timer, s.InputON, s.OutputON, s.Interface, s.Log, s.TotalSync}), values);
 }
 
 QTEST_GUILESS_MAIN(TestModuleMain)
