@@ -2,143 +2,107 @@
 
 #include "app/AppState.h"
 #include "app/Clock.h"
-#include "app/Windows1252.h"
 #include "chat/ChatService.h"
 #include "chat/ChatView.h"
 #include "chat/PollTimer.h"
 
-#include <QMap>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QVariantMap>
 #include <functional>
 
 // One readable line per effect, shared by every fake, so that tests can assert the order of
 // requests and window effects together.
 using EffectLog = QStringList;
 
-// Answers of the service as it writes them.
-namespace Answers {
-inline QString envelope(const QString &operation, const QString &fields) {
-    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-                          "<SOAP-ENV:Envelope "
-                          "xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-                          "xmlns:ns1=\"urn:chat\"><SOAP-ENV:Body><ns1:%1Response>%2"
-                          "</ns1:%1Response></SOAP-ENV:Body></SOAP-ENV:Envelope>")
-        .arg(operation, fields);
-}
-inline QString ticket(const QString &status, const QString &id) {
-    return envelope(QStringLiteral("getticket"),
-                    QStringLiteral("<status>%1</status><id>%2</id>").arg(status, id));
-}
-inline QString status(const QString &operation, const QString &status) {
-    return envelope(operation, QStringLiteral("<status>%1</status>").arg(status));
-}
-struct Message {
-    qint64 id = 1;
-    qint32 idOperatore = 0;
-    QString testo = QStringLiteral("ciao");
-    QString data = QStringLiteral("2024-03-05 14:05:59");
-    int attach = 0;
-    int letto = 0;
-};
-inline QString message(const Message &m) {
-    return envelope(QStringLiteral("getchat"),
-                    QStringLiteral("<status>OK</status><data>%1</data><testo>%2</testo><id>%3</id>"
-                                   "<idoperatore>%4</idoperatore><attach>%5</attach>"
-                                   "<letto>%6</letto>")
-                        .arg(m.data, m.testo.toHtmlEscaped())
-                        .arg(m.id)
-                        .arg(m.idOperatore)
-                        .arg(m.attach)
-                        .arg(m.letto));
-}
-inline QString noMessage() {
-    return status(QStringLiteral("getchat"), QStringLiteral("NOMSG"));
-}
-} // namespace Answers
-
-class FakeChatService : public ChatService {
+class EffectWriter {
 public:
-    explicit FakeChatService(EffectLog &log)
+    explicit EffectWriter(EffectLog &log)
         : m_log(log) {}
 
-    QString ticketAnswer = Answers::ticket(QStringLiteral("OK"), QStringLiteral("57"));
-    QString setChatAnswer = Answers::status(QStringLiteral("setchat"), QStringLiteral("OK"));
-    // Answers to getchat, in turn; a quiet answer once they run out.
-    QStringList chatAnswers;
-    // Replaces chatAnswers when set: answers a getchat from the letto it carries.
-    std::function<QString(qint64 letto)> chatResponder;
-    std::function<void()> duringPost;
-    bool inProgress = false;
-    int postCount = 0;
-    // Highest and lowest stack address seen inside post, to see whether a backlog nests.
-    quintptr deepestFrame = ~quintptr(0);
-    quintptr shallowestFrame = 0;
+protected:
+    // Logs entry and gives back what the fake answers.
+    template<typename Answer> Answer note(const QString &entry, Answer answer) {
+        m_log << entry;
+        return answer;
+    }
 
-    QString post(const QString &endpoint, const QString &envelope) override {
-        ++postCount;
-        const auto frame = quintptr(__builtin_frame_address(0));
-        deepestFrame = qMin(deepestFrame, frame);
-        shallowestFrame = qMax(shallowestFrame, frame);
-        if (duringPost)
-            duringPost();
-        const QString operation = element(envelope, QStringLiteral("chat:(\\w+)"));
-        const QString prefix = endpoint == QLatin1String("ws_chat_due")   ? QStringLiteral("due:")
-                               : endpoint == QLatin1String("ws_chat_tre") ? QStringLiteral("tre:")
-                                                                          : endpoint + ':';
-        if (operation == QLatin1String("getticket")) {
-            m_log << prefix + QStringLiteral("getticket ") + parameter(envelope, "partitaiva");
-            return ticketAnswer;
-        }
-        if (operation == QLatin1String("getchat")) {
-            const QString letto = parameter(envelope, "letto");
-            m_log << prefix + QStringLiteral("getchat id=%1 letto=%2 typing=%3")
-                                  .arg(parameter(envelope, "id"), letto,
-                                       parameter(envelope, "stascrivendo"));
-            if (chatResponder)
-                return chatResponder(letto.toLongLong());
-            return chatAnswers.isEmpty() ? Answers::noMessage() : chatAnswers.takeFirst();
-        }
-        if (operation == QLatin1String("setreadchat")) {
-            m_log << prefix + QStringLiteral("setreadchat ") + parameter(envelope, "id");
-            return Answers::status(QStringLiteral("setreadchat"), QStringLiteral("OK"));
-        }
-        if (operation == QLatin1String("setchat")) {
-            const QByteArray base64 = parameter(envelope, "testo").toLatin1();
-            m_log << prefix +
-                         QStringLiteral("setchat ticket=%1 attach=%2 ")
-                             .arg(parameter(envelope, "idticket"), parameter(envelope, "attach")) +
-                         Windows1252::decode(QByteArray::fromBase64(base64));
-            return setChatAnswer;
-        }
-        m_log << prefix + QStringLiteral("unknown");
-        return QString();
-    }
-    bool downloadPicture(const QString &fileName, const QString &path) override {
-        m_log << QStringLiteral("download %1 -> %2").arg(fileName, path);
-        return true;
-    }
-    QString uploadFile(const QString &path) override {
-        m_log << QStringLiteral("upload ") + path;
-        return QStringLiteral("OK");
-    }
-    bool exchangeInProgress() const override { return inProgress; }
-
-private:
-    static QString element(const QString &text, const QString &pattern) {
-        return QRegularExpression(pattern).match(text).captured(1);
-    }
-    static QString parameter(const QString &envelope, const char *name) {
-        const QString n = QLatin1String(name);
-        return element(envelope, QStringLiteral("<%1 [^>]*>([^<]*)</%1>").arg(n));
-    }
     EffectLog &m_log;
 };
 
-class FakeChatView : public ChatView {
+// Answers of the service as it writes them.
+struct Answers {
+    static QString envelope(const QString &operation, const QString &fields) {
+        return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                              "<SOAP-ENV:Envelope "
+                              "xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+                              "xmlns:ns1=\"urn:chat\"><SOAP-ENV:Body><ns1:%1Response>%2"
+                              "</ns1:%1Response></SOAP-ENV:Body></SOAP-ENV:Envelope>")
+            .arg(operation, fields);
+    }
+    static QString status(const QString &operation, const QString &status) {
+        return envelope(operation, "<status>" + status + "</status>");
+    }
+    static QString ticket(const QString &status, const QString &id) {
+        return envelope("getticket", "<status>" + status + "</status><id>" + id + "</id>");
+    }
+    static QString noMessage() { return status("getchat", "NOMSG"); }
+
+    struct Message {
+        qint64 id = 1;
+        qint32 idOperatore = 0;
+        QString testo = QStringLiteral("ciao");
+        int attach = 0;
+        int letto = 0;
+        QString data = QStringLiteral("2024-03-05 14:05:59");
+    };
+    static QString message(const Message &m) {
+        const auto field = [](const char *name, const auto &value) {
+            return QStringLiteral("<%1>%2</%1>").arg(QLatin1String(name)).arg(value);
+        };
+        return envelope("getchat", "<status>OK</status>" + field("data", m.data) +
+                                       field("testo", m.testo.toHtmlEscaped()) + field("id", m.id) +
+                                       field("idoperatore", m.idOperatore) +
+                                       field("attach", m.attach) + field("letto", m.letto));
+    }
+};
+
+// Logs each request as "<endpoint suffix>:<operation> <parameter values in wire order>", e.g.
+// "tre:getchat 57 0 0 01234567890"; the text of setchat stays in Base64.
+class FakeChatService : public ChatService, EffectWriter {
 public:
-    explicit FakeChatView(EffectLog &log)
-        : m_log(log) {}
+    using EffectWriter::EffectWriter;
+
+    // Answers by operation; getchat takes its own in turn, and a quiet answer once they run out.
+    QMap<QString, QString> answers{{"getticket", Answers::ticket("OK", "57")},
+                                   {"setchat", Answers::status("setchat", "OK")}};
+    QStringList chatAnswers;
+    std::function<void()> duringPost;
+    bool inProgress = false;
+
+    QString post(const QString &endpoint, const QString &envelope) override {
+        if (duringPost)
+            duringPost();
+        static const QRegularExpression tag("<[^>]*>");
+        const QString operation = envelope.section("<chat:", 1).section(' ', 0, 0);
+        m_log << endpoint.section('_', -1) + ':' + operation + ' ' +
+                     QString(envelope).replace(tag, " ").simplified();
+        if (operation == "getchat")
+            return chatAnswers.isEmpty() ? Answers::noMessage() : chatAnswers.takeFirst();
+        return answers.value(operation, Answers::status(operation, "OK"));
+    }
+    bool downloadPicture(const QString &fileName, const QString &path) override {
+        return note("download " + fileName + " to " + path, true);
+    }
+    QString uploadFile(const QString &path) override {
+        return note("upload " + path, QString("OK"));
+    }
+    bool exchangeInProgress() const override { return inProgress; }
+};
+
+class FakeChatView : public ChatView, EffectWriter {
+public:
+    using EffectWriter::EffectWriter;
 
     bool shown = false;
     QString input;
@@ -149,85 +113,49 @@ public:
 
     bool isShown() const override { return shown; }
     QString inputText() const override { return input; }
-    void clearInput() override {
-        input.clear();
-        m_log << QStringLiteral("clear input");
-    }
-    void showWindow() override {
-        shown = true;
-        m_log << QStringLiteral("show");
-    }
-    void hideWindow() override {
-        shown = false;
-        m_log << QStringLiteral("hide");
-    }
-    void showAsForMessage() override {
-        shown = true;
-        m_log << QStringLiteral("show in corner on top");
-    }
-    void beep() override { m_log << QStringLiteral("beep"); }
-    void setCanvasVisible(bool visible) override {
-        m_log << (visible ? QStringLiteral("canvas shown") : QStringLiteral("canvas hidden"));
-    }
-    void showBubble(int index) override {
-        bubbles[index][QStringLiteral("visible")] = true;
-        m_log << QStringLiteral("bubble %1").arg(index);
-    }
+    void clearInput() override { input = note("clear input", QString()); }
+    void showWindow() override { m_log << "show"; }
+    void hideWindow() override { m_log << "hide"; }
+    void showAsForMessage() override { m_log << "show in corner"; }
+    void beep() override { m_log << "beep"; }
+    void setCanvasVisible(bool on) override { m_log << (on ? "canvas on" : "canvas off"); }
+    void showBubble(int index) override { set(index, "Visible", true); }
     void setBubbleData(int index, const QString &time) override { set(index, "Data", time); }
-    void setBubbleIdOperatore(int index, qint32 idOperatore) override {
-        set(index, "IdOperatore", idOperatore);
-    }
+    void setBubbleIdOperatore(int index, qint32 id) override { set(index, "IdOperatore", id); }
     void setBubbleTesto(int index, const QString &text) override { set(index, "Testo", text); }
-    void setBubbleImmagineAttach(int index, const QString &fileName) override {
-        set(index, "ImmagineAttach", fileName);
+    void setBubbleImmagineAttach(int index, const QString &file) override {
+        set(index, "ImmagineAttach", file);
     }
-    void setBubbleBackColor(int index, quint32 color) override {
-        set(index, "BackColor", QString::number(color, 16));
-    }
-    void setBubbleForeColor(int index, quint32 color) override {
-        set(index, "ForeColor", QString::number(color, 16));
-    }
+    void setBubbleBackColor(int index, quint32 color) override { set(index, "BackColor", color); }
+    void setBubbleForeColor(int index, quint32 color) override { set(index, "ForeColor", color); }
     void growList(int index) override { m_log << QStringLiteral("grow %1").arg(index); }
-    void showWarning(const QString &text) override { m_log << QStringLiteral("warning ") + text; }
-    bool askYesNo(const QString &question) override {
-        m_log << QStringLiteral("ask ") + question;
-        return answerYes;
-    }
-    void waitForScreenToSettle() override { m_log << QStringLiteral("settle"); }
+    void showWarning(const QString &text) override { m_log << "warning " + text; }
+    bool askYesNo(const QString &question) override { return note("ask " + question, answerYes); }
+    void waitForScreenToSettle() override { m_log << "settle"; }
     bool captureScreen(const QString &path) override {
-        m_log << QStringLiteral("capture ") + path;
-        return captureWorks;
+        return note("capture " + path, captureWorks);
     }
-    void startProgram(const QString &path) override { m_log << QStringLiteral("start ") + path; }
-    void endProcess() override { m_log << QStringLiteral("end process"); }
+    void startProgram(const QString &path) override { m_log << "start " + path; }
+    void endProcess() override { m_log << "end process"; }
 
 private:
     void set(int index, const char *property, const QVariant &value) {
-        bubbles[index][QLatin1String(property)] = value;
-        m_log << QStringLiteral("bubble %1 %2=%3").arg(index).arg(property, value.toString());
+        bubbles[index][property] = value;
+        // Colours read best in hex.
+        const QString text = value.typeId() == QMetaType::UInt ? QString::number(value.toUInt(), 16)
+                                                               : value.toString();
+        m_log << QStringLiteral("bubble %1 %2=%3").arg(index).arg(property, text);
     }
-    EffectLog &m_log;
 };
 
-class FakePollTimer : public PollTimer {
+class FakePollTimer : public PollTimer, EffectWriter {
 public:
-    explicit FakePollTimer(EffectLog &log)
-        : m_log(log) {}
-
+    using EffectWriter::EffectWriter;
     int interval = 0;
-    bool enabled = false;
-
-    void setInterval(int milliseconds) override {
-        interval = milliseconds;
-        m_log << QStringLiteral("interval %1").arg(milliseconds);
+    void setInterval(int ms) override {
+        interval = note(QStringLiteral("interval %1").arg(ms), ms);
     }
-    void enable() override {
-        enabled = true;
-        m_log << QStringLiteral("enable");
-    }
-
-private:
-    EffectLog &m_log;
+    void enable() override { m_log << "enable"; }
 };
 
 class FakeClock : public Clock {
@@ -236,12 +164,8 @@ public:
     QDateTime now() const override { return current; }
 };
 
-class FakeTray : public TrayNotifier {
+class FakeTray : public TrayNotifier, EffectWriter {
 public:
-    explicit FakeTray(EffectLog &log)
-        : m_log(log) {}
-    void ShowMessageTray(const QString &msg) override { m_log << QStringLiteral("balloon ") + msg; }
-
-private:
-    EffectLog &m_log;
+    using EffectWriter::EffectWriter;
+    void ShowMessageTray(const QString &msg) override { m_log << "balloon " + msg; }
 };

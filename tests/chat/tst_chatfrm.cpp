@@ -3,169 +3,90 @@
 #include "app/Units.h"
 #include "bubble/CtrMsg.h"
 #include "chat/ChatFrm.h"
-#include "chat/WindowPlacement.h"
+#include "chat/MessageListGeometry.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QToolButton>
-#include <memory>
 
 class TestChatFrm : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
-    void keyReleaseInTheInputBox_data();
-    void keyReleaseInTheInputBox();
-    void pressWithoutReleaseSendsNothing();
-    void okButtonSendsAndEmptiesTheBox();
-    void refusedTextStaysInTheBox();
-    void closeImageHidesAndTheNextMessageShowsAgain();
-    void bubblesStackAndTheListScrollsToTheEnd();
-
-private:
-    template<typename T> T *child(const char *name) {
-        auto *found = m_frm->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no child %s", name);
-        return found;
-    }
-    void deliver(int count);
-
-    EffectLog m_log;
-    QTemporaryDir m_root;
-    std::unique_ptr<FakeChatService> m_service;
-    std::unique_ptr<FakeClock> m_clock;
-    std::unique_ptr<ChatFrm> m_frm;
-    QLineEdit *m_textMsg = nullptr;
+    void messageListGeometry_data();
+    void messageListGeometry();
+    void sendingStacksTheAnswersInTheCorner();
 };
 
-void TestChatFrm::init() {
-    m_log.clear();
-    AppState &state = AppState::instance();
-    state.VatNumber = QStringLiteral("01234567890");
-    state.IdTicket = 57;
-    state.ApplicationFolder = m_root.path();
-    m_service = std::make_unique<FakeChatService>(m_log);
-    m_clock = std::make_unique<FakeClock>();
-    m_frm = std::make_unique<ChatFrm>(*m_service, *m_clock);
-    m_textMsg = child<QLineEdit>("TextMsg");
+void TestChatFrm::messageListGeometry_data() {
+    QTest::addColumn<float>("bottom");
+    QTest::addColumn<int>("maximum"); // 0: no scroll bar, the canvas as high as the viewport
+    QTest::addColumn<double>("canvasTop");
+    QTest::newRow("exactly the viewport: no bar") << 11.5f << 0 << 0.0;
+    QTest::newRow("15.3 cm: bar at 16, canvas up 4.5") << 15.3f << 16 << -4.5;
+    QTest::newRow("14.5 rounds half to even, down") << 13.5f << 14 << -2.5;
+    QTest::newRow("long history") << 7000.25f << 7001 << -6989.5;
 }
 
-void TestChatFrm::cleanup() {
-    m_frm.reset();
+void TestChatFrm::messageListGeometry() {
+    QFETCH(float, bottom);
+    QFETCH(int, maximum);
+    const auto growth = MessageListGeometry::grow(bottom);
+    QCOMPARE(float(growth.canvasHeightCm), maximum > 0 ? bottom : 11.5f);
+    QCOMPARE(growth.scrollBarVisible, maximum > 0);
+    QCOMPARE(growth.maximum, maximum);
+    QCOMPARE(growth.value, maximum);
+    if (maximum > 0)
+        QTEST(MessageListGeometry::canvasTopCm(growth.value), "canvasTop");
 }
 
-void TestChatFrm::deliver(int count) {
-    for (int id = 1; id <= count; ++id) {
-        Answers::Message message;
-        message.id = id;
-        message.idOperatore = id % 2;
-        message.testo = QStringLiteral("messaggio %1").arg(id);
-        m_service->chatAnswers << Answers::message(message);
-    }
-    m_textMsg->setText(QStringLiteral("ciao"));
-    QTest::mouseClick(child<QPushButton>("OKBtn"), Qt::LeftButton);
-}
+void TestChatFrm::sendingStacksTheAnswersInTheCorner() {
+    constexpr int kMessages = 25;
+    EffectLog log;
+    FakeChatService service(log);
+    FakeClock clock;
+    for (int id = 1; id <= kMessages; ++id)
+        service.chatAnswers << Answers::message({id, id % 2, QString::number(id)});
+    AppState::instance().VatNumber = QStringLiteral("01234567890");
+    ChatFrm frm(service, clock);
+    auto *textMsg = frm.findChild<QLineEdit *>("TextMsg");
+    const auto key = [textMsg](QEvent::Type type, int key, bool autoRepeat = false) {
+        QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
+        QCoreApplication::sendEvent(textMsg, &event);
+    };
+    textMsg->setText(QStringLiteral("buongiorno"));
+    key(QEvent::KeyPress, Qt::Key_Return);
+    key(QEvent::KeyRelease, Qt::Key_Return, true); // Enter held down: one message
+    key(QEvent::KeyRelease, Qt::Key_A);
+    QVERIFY(log.isEmpty());
+    key(QEvent::KeyRelease, Qt::Key_Enter);
+    QVERIFY(textMsg->text().isEmpty());
+    textMsg->setText(QStringLiteral("grazie"));
+    QTest::mouseClick(frm.findChild<QPushButton *>("OKBtn"), Qt::LeftButton);
+    QCOMPARE(log.filter("setchat"), (QStringList{"tre:setchat 57 YnVvbmdpb3Jubw== 0", // buongiorno
+                                                 "tre:setchat 57 Z3Jhemll 0"}));      // grazie
 
-void TestChatFrm::keyReleaseInTheInputBox_data() {
-    QTest::addColumn<int>("key");
-    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-    QTest::addColumn<bool>("sends");
-    QTest::newRow("Return") << int(Qt::Key_Return) << Qt::KeyboardModifiers() << true;
-    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << Qt::KeyboardModifiers(Qt::KeypadModifier)
-                                  << true;
-    QTest::newRow("Shift+Enter sends like Enter")
-        << int(Qt::Key_Return) << Qt::KeyboardModifiers(Qt::ShiftModifier) << true;
-    QTest::newRow("Ctrl+Enter sends like Enter")
-        << int(Qt::Key_Return) << Qt::KeyboardModifiers(Qt::ControlModifier) << true;
-    QTest::newRow("a letter only types") << int(Qt::Key_A) << Qt::KeyboardModifiers() << false;
-}
-
-void TestChatFrm::keyReleaseInTheInputBox() {
-    QFETCH(int, key);
-    QFETCH(Qt::KeyboardModifiers, modifiers);
-    QFETCH(bool, sends);
-    m_textMsg->setText(QStringLiteral("buongiorno"));
-    m_service->setChatAnswer = Answers::status("setchat", "KO");
-
-    QTest::keyClick(m_textMsg, Qt::Key(key), modifiers);
-
-    const QStringList expected = sends ? QStringList{"due:getticket 01234567890",
-                                                     "tre:setchat ticket=57 attach=0 buongiorno"}
-                                       : QStringList();
-    QCOMPARE(m_log, expected);
-}
-
-void TestChatFrm::pressWithoutReleaseSendsNothing() {
-    m_textMsg->setText(QStringLiteral("buongiorno"));
-    QTest::keyPress(m_textMsg, Qt::Key_Return);
-    QVERIFY(m_log.isEmpty());
-    QTest::keyRelease(m_textMsg, Qt::Key_Return);
-    QCOMPARE(m_log.size(), 3);
-}
-
-void TestChatFrm::okButtonSendsAndEmptiesTheBox() {
-    m_textMsg->setText(QStringLiteral("buongiorno"));
-    QTest::mouseClick(child<QPushButton>("OKBtn"), Qt::LeftButton);
-    QCOMPARE(m_log,
-             (QStringList{"due:getticket 01234567890", "tre:setchat ticket=57 attach=0 buongiorno",
-                          "tre:getchat id=57 letto=0 typing=0"}));
-    QVERIFY(m_textMsg->text().isEmpty());
-}
-
-void TestChatFrm::refusedTextStaysInTheBox() {
-    m_textMsg->setText(QStringLiteral("buongiorno"));
-    m_service->setChatAnswer = QString();
-    QTest::mouseClick(child<QPushButton>("OKBtn"), Qt::LeftButton);
-    QCOMPARE(m_textMsg->text(), QStringLiteral("buongiorno"));
-}
-
-void TestChatFrm::closeImageHidesAndTheNextMessageShowsAgain() {
-    m_frm->show();
-    QTest::mouseClick(child<QToolButton>("ImgClose"), Qt::LeftButton);
-    QVERIFY(!m_frm->isVisible());
-
-    deliver(1);
-
-    QVERIFY(m_frm->isVisible());
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    QCOMPARE(m_frm->pos(),
-             WindowPlacement::bottomRight(screen->geometry(), m_frm->frameGeometry().size()));
-    QCOMPARE(m_frm->windowTitle(), QStringLiteral("Servizio clienti Quintaro"));
-}
-
-void TestChatFrm::bubblesStackAndTheListScrollsToTheEnd() {
-    deliver(25);
-
-    const QList<CtrMsg *> bubbles = child<QWidget>("Picture1")->findChildren<CtrMsg *>();
-    QCOMPARE(bubbles.size(), 25);
+    // 200 and 600 twips from the right and bottom edges of the 800x800 offscreen screen.
+    QCOMPARE(frm.pos(), QPoint(800 - 425 - 13, 800 - 571 - 40));
+    auto *canvas = frm.findChild<QWidget *>("Picture1");
+    const QList<CtrMsg *> bubbles = canvas->findChildren<CtrMsg *>();
+    QCOMPARE(bubbles.size(), kMessages);
     double bottomTwips = 0;
-    for (int i = 0; i < bubbles.size(); ++i) {
-        const CtrMsg *bubble = bubbles.at(i);
-        QVERIFY(bubble->isVisibleTo(m_frm.get()));
-        QCOMPARE(bubble->Testo(), QStringLiteral("messaggio %1").arg(i + 1));
-        QVERIFY(bubble->heightTwips() > 0);
+    for (int i = 0; i < kMessages; ++i) {
+        QCOMPARE(bubbles[i]->Testo(), QString::number(i + 1));
+        QVERIFY(bubbles[i]->isVisibleTo(&frm));
         if (i > 0)
-            QCOMPARE(bubble->y(), Units::twipsToPixels(bottomTwips));
-        bottomTwips += bubble->heightTwips();
+            QCOMPARE(bubbles[i]->y(), Units::twipsToPixels(bottomTwips));
+        bottomTwips += bubbles[i]->heightTwips();
     }
-    QCOMPARE(bubbles.at(0)->BackColor(), 0x00FF8400u);
-    QCOMPARE(bubbles.at(1)->BackColor(), 0x00F0E8E3u);
-
-    const auto *bar = child<QScrollBar>("VScroll1");
-    QVERIFY(bar->isVisibleTo(m_frm.get()));
-    const int maximum = qRound(Units::twipsToCm(bottomTwips) + 1);
-    QCOMPARE(bar->maximum(), maximum);
-    QCOMPARE(bar->value(), maximum);
-    const QWidget *canvas = child<QWidget>("Picture1");
-    QCOMPARE(canvas->y(), Units::twipsToPixels(Units::cmToTwips(11.5 - maximum)));
-    QVERIFY(canvas->isVisibleTo(m_frm.get()));
+    const auto growth = MessageListGeometry::grow(float(Units::twipsToCm(bottomTwips)));
+    const auto *bar = frm.findChild<QScrollBar *>("VScroll1");
+    QVERIFY(growth.scrollBarVisible && bar->isVisibleTo(&frm));
+    QCOMPARE(bar->maximum(), growth.maximum);
+    QCOMPARE(bar->value(), growth.maximum);
+    QCOMPARE(canvas->y(), Units::twipsToPixels(Units::cmToTwips(11.5 - growth.maximum)));
+    QVERIFY(canvas->isVisibleTo(&frm));
 }
 
 QTEST_MAIN(TestChatFrm)
