@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/Clock.h"
+#include "app/Windows1252.h" // users of these fakes decode setchat texts with it
 #include "chat/ChatService.h"
 #include "chat/ChatView.h"
 #include "chat/PollTimer.h"
