@@ -1,0 +1,137 @@
+#include "bubble/AttachmentPath.h"
+#include "bubble/BubbleGeometry.h"
+#include "bubble/LinkTarget.h"
+#include "bubble/LinkTest.h"
+#include "bubble/TextHelpers.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace BubbleGeometry;
+using namespace Qt::StringLiterals;
+
+// Answers every request with one fixed status line, which cpp-httplib cannot: its reason
+// phrases are always the standard ones.
+class StatusLinePeer : public QTcpServer {
+public:
+    explicit StatusLinePeer(const QByteArray &statusLine) {
+        connect(this, &QTcpServer::newConnection, this, [this, statusLine] {
+            QTcpSocket *socket = nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket, statusLine] {
+                received += socket->readAll();
+                if (!received.contains("\r\n\r\n"))
+                    return;
+                socket->write(statusLine + "\r\nContent-Length: 0\r\n\r\n");
+                socket->disconnectFromHost();
+            });
+        });
+        listen(QHostAddress::LocalHost);
+    }
+    QByteArray received;
+};
+
+// What a bubble makes of a message apart from any widget: text, sizes in twips, addresses.
+class TestBubbleLogic : public QObject {
+    Q_OBJECT
+private slots:
+    void htmlToText_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("br is CR LF, tags vanish") << u"<b>a</b><br>b"_s << u"a\r\nb"_s;
+        QTest::newRow("upper-case BR is an ordinary tag") << u"a<BR>b"_s << u"ab"_s;
+        QTest::newRow("lone < ends the conversion, kept") << u"<i>3</i> < 4"_s << u"3 < 4"_s;
+        QTest::newRow("lone < runs to the next tag end") << u"a < b <i>c</i>"_s << u"a c"_s;
+    }
+    void htmlToText() {
+        QFETCH(QString, html);
+        QTEST(HtmlToText(html), "text");
+    }
+
+    void countWrappedLines_data() {
+        QTest::addColumn<int>("maxWidth");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("lines");
+        // "W" is 150 wide, times 1.2.
+        QTest::newRow("W exactly fits 180") << 180 << u"W"_s << 0;
+        QTest::newRow("W wider than 179 wraps") << 179 << u"W"_s << 1;
+        QTest::newRow("45 W and a line") << 4000 << QString(45, u'W') + u"\r\nb"_s << 3;
+        QTest::newRow("control codes width 0") << 0 << QString(10, QChar(0x01)) << 0;
+        QTest::newRow("unmapped character is ?, 90 wide") << 107 << u"Ω"_s << 1;
+        QTest::newRow("over 65000 characters give 0") << 100 << QString(65001, u'W') << 0;
+        QTest::newRow("65000 characters saturate") << 0 << QString(65000, u'W') << 32767;
+    }
+    void countWrappedLines() {
+        QFETCH(int, maxWidth);
+        QFETCH(QString, text);
+        QTEST(int(CountWrappedLines(maxWidth, text)), "lines");
+    }
+
+    void exactlyTheWidestTextCountsHardLines() {
+        const TextLayout l = layoutText(4000, u"a\r\nb\r\nc"_s);
+        QCOMPARE(QList({l.textWidth, l.textHeight, l.shapeWidth, l.shapeHeight, l.controlHeight}),
+                 QList({4000, 735, 4210, 850, 900}));
+    }
+
+    void pictureWithoutUsableHeightKeepsIt() {
+        QCOMPARE(layoutPicture(0, 1, 540).thumbnailHeight, 540);
+        QCOMPARE(layoutPicture(15000, 444614, 2415).thumbnailHeight, 2415); // over 32 bits
+        QCOMPARE(layoutPicture(444613, 444613, 540).thumbnailHeight, 4830); // at the limit
+    }
+
+    void isLink_data() {
+        QTest::addColumn<QString>("text"); // PEER stands for the peer's address
+        QTest::addColumn<QByteArray>("statusLine");
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<QByteArray>("request");
+        QTest::newRow("HTTP:// unasked")
+            << u"HTTP://PEER/a"_s << "HTTP/1.1 404 Not Found"_ba << true << ""_ba;
+        QTest::newRow("11 characters are too short") << u"http://a.it"_s << ""_ba << false << ""_ba;
+        QTest::newRow("www and 12 characters") << u"www.esempio."_s << ""_ba << true << ""_ba;
+        QTest::newRow("space, unasked") << u"PEER/a b"_s << "HTTP/1.1 200 OK"_ba << false << ""_ba;
+        const QByteArray get = "GET /a HTTP/1.1"_ba;
+        QTest::newRow("status text OK") << u"PEER/a"_s << "HTTP/1.1 200 OK"_ba << true << get;
+        QTest::newRow("404 that says OK") << u"PEER/a"_s << "HTTP/1.1 404 OK"_ba << true << get;
+        QTest::newRow("lower-case ok") << u"PEER/a"_s << "HTTP/1.1 200 ok"_ba << false << get;
+        QTest::newRow("no status line") << u"PEER/a"_s << ""_ba << false << get;
+    }
+    void isLink() {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, statusLine);
+        StatusLinePeer peer(statusLine);
+        QVERIFY(peer.isListening());
+        QTEST(IsLink(text.replace(u"PEER"_s, u"127.0.0.1:%1"_s.arg(peer.serverPort()))), "link");
+        QTEST(peer.received.left(peer.received.indexOf("\r\n")), "request");
+    }
+
+    void linkTarget_data() {
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("HTTPS keeps the path")
+            << u"HTTPS://ESEMPIO.IT/A"_s << u"https://esempio.it/A"_s;
+        QTest::newRow("www gets http://") << u"www.esempio.it"_s << u"http://www.esempio.it"_s;
+        QTest::newRow("file scheme is never opened") << u"file:///etc/passwd"_s << QString();
+        QTest::newRow("javascript is never opened") << u"javascript:alert(1)"_s << QString();
+    }
+    void linkTarget() {
+        QFETCH(QString, shown);
+        QTEST(LinkTarget(shown).toString(), "url");
+    }
+
+    void attachmentPath_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("subfolder with backslash") << u"a\\b.jpg"_s << u"/app/TempImg/a/b.jpg"_s;
+        QTest::newRow("parent folder") << u"..\\setws.ini"_s << QString();
+        QTest::newRow("parent folder further in") << u"a/../../x.png"_s << QString();
+        QTest::newRow("absolute path") << u"/etc/passwd"_s << QString();
+        QTest::newRow("absolute Windows path") << u"C:\\win.ini"_s << QString();
+    }
+    void attachmentPath() {
+        QFETCH(QString, name);
+        QTEST(AttachmentPath(u"/app"_s, name), "path");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBubbleLogic)
+#include "tst_bubblelogic.moc"
