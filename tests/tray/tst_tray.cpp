@@ -75,7 +75,7 @@ private slots:
 void TestTray::noticeBoxKeepsApplicationRunning() {
     QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
     // The application learns that its last window closed only inside its main loop, so run one.
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, [] {
         QTimer::singleShot(0, [] { // runs inside the box's own event loop
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             QVERIFY(box);
@@ -107,7 +107,7 @@ void TestTray::desktopInputRaisesEvents() {
                                        {&clsSysTray::BalloonTimeOut, "BalloonTimeOut"},
                                        {&clsSysTray::BalloonClicked, "BalloonClicked"}})
         connect(&tray, signal, this, [&raised, name = name] { raised << name; });
-    // Presses, moves, the balloon's showing and codes beside the known ones raise nothing.
+    // Besides the balloon's own codes: presses, moves, the balloon showing and unknown codes.
     for (qint32 code : codes + QList<qint32>{0x200, 0x201, 0x204, 0x206, 0x402, 0x403, 0x404, 0x405,
                                              0x406, 0x10202})
         log.click(code);
