@@ -1,6 +1,7 @@
 #include "ScriptedService.h"
 
 #include "ChatFakes.h"
+#include "app/Windows1252.h"
 
 #include <QRegularExpression>
 
