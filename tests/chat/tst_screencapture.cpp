@@ -1,0 +1,34 @@
+#include "chat/ModuleScreenSnapshot.h"
+
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Needs a real display: the capture reads what the X server shows.
+class TestScreenCapture : public QObject {
+    Q_OBJECT
+private slots:
+    void writesAJpegOfTheWholePrimaryScreen();
+    void reportsFailureWhenTheFileCannotBeWritten();
+};
+
+void TestScreenCapture::writesAJpegOfTheWholePrimaryScreen() {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("57_20240305140709.jpg"));
+    QVERIFY(ModuleScreenSnapshot::CaptureScreen(path));
+
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    QImageReader reader(path);
+    QCOMPARE(reader.format(), QByteArray("jpeg"));
+    QCOMPARE(reader.size(), screen->geometry().size() * screen->devicePixelRatio());
+}
+
+void TestScreenCapture::reportsFailureWhenTheFileCannotBeWritten() {
+    QTemporaryDir folder;
+    QVERIFY(!ModuleScreenSnapshot::CaptureScreen(folder.filePath(QStringLiteral("no/such.jpg"))));
+}
+
+QTEST_MAIN(TestScreenCapture)
+#include "tst_screencapture.moc"
