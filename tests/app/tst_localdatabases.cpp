@@ -13,6 +13,12 @@ class TestLocalDatabases : public QObject {
 private slots:
     void read_data();
     void read();
+    void fixtureReadsTheSameThroughMdbTools();
+    void readsARealAccessFile_data();
+    void readsARealAccessFile();
+
+private:
+    QTemporaryDir m_dir;
 };
 
 void TestLocalDatabases::read_data() {
@@ -71,6 +77,57 @@ void TestLocalDatabases::read() {
     QCOMPARE(read.value.isNull(), expected.isNull());
     QCOMPARE(read.value, expected);
     QCOMPARE(TestFiles::bytesOf(path), before);
+}
+
+// The fixtures must be real Jet files, not files only our own reader accepts.
+void TestLocalDatabases::fixtureReadsTheSameThroughMdbTools() {
+    const QString path = m_dir.filePath(QStringLiteral("export.mdb"));
+    QCOMPARE(QProcess::execute(QStringLiteral(BRENNO_MDBFIXTURE),
+                               {path, "Aziende", "PIva:text,Codice:long", "IT01|42", "\\N|-7",
+                                "|\\N", "Città|0"}),
+             0);
+    QProcess exporter;
+    exporter.start(QStringLiteral("mdb-export"), {path, "Aziende"});
+    QVERIFY(exporter.waitForFinished());
+    QCOMPARE(exporter.readAllStandardOutput(),
+             QByteArray("PIva,Codice\n\"IT01\",42\n,-7\n,\n\"Citt\xc3\xa0\",0\n"));
+}
+
+// A file written by Access itself, from the npm package mdb (fetched at test time, never kept).
+void TestLocalDatabases::readsARealAccessFile_data() {
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("text column") << "Fruit"
+                                 << "Fruit" << QVariant("Apple");
+    QTest::newRow("long column, table name in other case") << "fruit"
+                                                           << "Vit A" << QVariant(qlonglong(2));
+    QTest::newRow("table name with a blank") << "Fruit Salad"
+                                             << "Fruit" << QVariant("Apple");
+    QTest::newRow("missing table") << "Ortaggi"
+                                   << "Fruit" << QVariant();
+}
+
+void TestLocalDatabases::readsARealAccessFile() {
+    QFETCH(QString, table);
+    QFETCH(QString, column);
+    QFETCH(QVariant, expected);
+    const QString fruit = m_dir.filePath(QStringLiteral("package/test/fruit.mdb"));
+    if (!QFile::exists(fruit)) {
+        QProcess npm;
+        npm.setWorkingDirectory(m_dir.path());
+        npm.start(QStringLiteral("npm"),
+                  {"pack", "--silent", "--fetch-retries=0", "--fetch-timeout=30000", "mdb@0.1.0"});
+        if (!npm.waitForFinished(120000) || npm.exitCode() != 0)
+            QSKIP("npm or the registry is not available");
+        QCOMPARE(QProcess::execute(QStringLiteral("tar"),
+                                   {"-C", m_dir.path(), "-xzf", m_dir.filePath("mdb-0.1.0.tgz"),
+                                    "package/test/fruit.mdb"}),
+                 0);
+    }
+    const AccessReader::FirstValue read = DbReadProcess().readFirstValue(fruit, table, column);
+    QVERIFY(read.readable);
+    QCOMPARE(read.value, expected);
 }
 
 QTEST_GUILESS_MAIN(TestLocalDatabases)
