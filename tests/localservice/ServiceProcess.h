@@ -36,6 +36,7 @@ public:
         }
         const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
         const int port = line.startsWith(kListening) ? line.mid(kListening.size()).toInt() : 0;
+        m_port = port;
         m_client = std::make_unique<httplib::Client>("127.0.0.1", port);
         m_client->set_read_timeout(kExchangeGuardSeconds);
         return port > 0;
@@ -50,6 +51,7 @@ public:
         return -1;
     }
 
+    int port() const { return m_port; }
     Reply get(const std::string &path) { return toReply(m_client->Get(path)); }
     // The service reads every body by its path, whatever its declared type.
     Reply post(const std::string &path, const QByteArray &body) {
@@ -67,5 +69,6 @@ private:
     }
 
     QProcess m_process;
+    int m_port = 0;
     std::unique_ptr<httplib::Client> m_client;
 };

@@ -7,6 +7,8 @@
 
 #include <QDateTime>
 #include <QJsonArray>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -62,6 +64,32 @@ class TestLocalService : public QObject {
 private slots:
     void initTestCase() { QVERIFY(m_service.start({"--memory", "--open-ticket", kStartupVat})); }
     void cleanupTestCase() { QCOMPARE(m_service.stop(), 0); }
+
+    // The console page in a headless browser: its self-test lists the tickets and sends a text
+    // to the first open one (ticket 1), which the service must then hold.
+    void consoleSendsAMessage() {
+        const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+        if (chromium.isEmpty())
+            QSKIP("chromium is not installed");
+        QTemporaryDir profile;
+        QProcess browser;
+        browser.start(
+            chromium,
+            {"--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+             "--disable-component-update", "--disable-sync", "--no-first-run",
+             "--user-data-dir=" + profile.path(), "--virtual-time-budget=10000", "--dump-dom",
+             QStringLiteral("http://127.0.0.1:%1/operator?selftest=1").arg(m_service.port())});
+        QVERIFY(browser.waitForFinished(120000));
+        const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
+        const QJsonArray messages = conversation(1)["messages"].toArray();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0]["idoperatore"].toInt(), 7);
+        QVERIFY2(dom.contains(QStringLiteral("#1 ") + kStartupVat), qPrintable(dom));
+        QVERIFY2(dom.contains(QStringLiteral("selftest ok: ticket 1")), qPrintable(dom));
+        QVERIFY2(dom.contains(QStringLiteral("<div class=\"msg operator\">") +
+                              messages[0]["testo"].toString()),
+                 qPrintable(dom));
+    }
 
     void chatFromOpeningToClosing() {
         const auto [id, vat] = freshTicket();
