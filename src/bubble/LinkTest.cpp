@@ -23,16 +23,14 @@ bool hasWhiteSpace(const QString &text) {
 
 bool IsLink(const QString &text) {
     QString address = text.toLower();
-    if (address.size() < kMinLinkLength)
+    // Qt would percent-encode spaces into a valid address, and the desktop cannot open a
+    // sentence or several lines however they begin.
+    if (address.size() < kMinLinkLength || hasWhiteSpace(address))
         return false;
     if (address.startsWith(QLatin1String("http://")) ||
         address.startsWith(QLatin1String("https://")) || address.startsWith(QLatin1String("www")))
         return true;
 
-    // Qt would percent-encode spaces into a valid address; a sentence or several lines is
-    // never one.
-    if (hasWhiteSpace(address))
-        return false;
     if (!address.startsWith(QLatin1String("http")))
         address.prepend(QLatin1String("http://"));
     const QUrl url(address, QUrl::StrictMode);

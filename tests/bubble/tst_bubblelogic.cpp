@@ -88,6 +88,7 @@ private slots:
             << u"HTTP://PEER/a"_s << "HTTP/1.1 404 Not Found"_ba << true << ""_ba;
         QTest::newRow("11 characters are too short") << u"http://a.it"_s << ""_ba << false << ""_ba;
         QTest::newRow("www and 12 characters") << u"www.esempio."_s << ""_ba << true << ""_ba;
+        QTest::newRow("www sentence") << u"www.esempio.it ok"_s << ""_ba << false << ""_ba;
         QTest::newRow("space, unasked") << u"PEER/a b"_s << "HTTP/1.1 200 OK"_ba << false << ""_ba;
         const QByteArray get = "GET /a HTTP/1.1"_ba;
         QTest::newRow("status text OK") << u"PEER/a"_s << "HTTP/1.1 200 OK"_ba << true << get;
