@@ -1,19 +1,15 @@
 #include "ChatFakes.h"
-#include "ScriptedService.h"
+#include "LoopbackServer.h"
 
 #include "chat/ChatSession.h"
 #include "chat/LiveChatService.h"
 
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-#include <utility>
-
-using Behaviour = ScriptedService::Behaviour;
-using Reply = ScriptedService::Reply;
-
-Q_DECLARE_METATYPE(ScriptedService::Behaviour)
+#include <mutex>
 
 namespace {
 
@@ -22,42 +18,63 @@ namespace {
 constexpr int kTimeLimitMs = 3000;
 constexpr int kNoTicketIntervalMs = 60000;
 constexpr int kActiveIntervalMs = 2000;
-constexpr int kIdleIntervalMs = 20000;
 constexpr int kFollowUpIntervalMs = 500;
-const QString kVatNumber = QStringLiteral("01234567890");
-const QString kGetTicket = QStringLiteral("getticket");
+constexpr size_t kHugeTextBytes = 50 * 1024 * 1024;
+constexpr int kHeldAnswersAtMost = 8; // more than a script ever holds back
+constexpr qint32 kTicketId = 57;
 const QString kTyped = QStringLiteral("Buongiorno, la stampa non parte");
-const QString kNoTicketWarning =
-    QStringLiteral("warning Nessun ticket abilitato per la gestione a mezzo chat.");
+// In a script, the answer that misbehaves as the test row says.
+const QString kMisbehave;
 
-Reply answer(const QString &body) {
-    return {Behaviour::Answer, body};
+enum class Behaviour { NotXml, ErrorPage, CutShort, Huge, Silent, ClosedMidway };
+
+QString message(qint64 id, const QString &testo) {
+    return Answers::message({id, 7, testo});
 }
-Reply misbehave(Behaviour behaviour) {
-    return {behaviour, QString()};
+QString capture(const QString &text, const QString &pattern) {
+    return QRegularExpression(pattern).match(text).captured(1);
 }
-// A message written two minutes before the fake clock's now: the session polls every 2 s.
-Reply message(qint64 id, const QString &testo, qint32 idOperatore = 7) {
-    Answers::Message m;
-    m.id = id;
-    m.idOperatore = idOperatore;
-    m.testo = testo;
-    return answer(Answers::message(m));
+QString ordinaryAnswer(const QString &operation) {
+    if (operation == "getticket")
+        return Answers::ticket("OK", QString::number(kTicketId));
+    return operation == "getchat" ? Answers::noMessage() : Answers::status(operation, "OK");
 }
 
-void addMisbehaviourRows() {
-    QTest::addColumn<Behaviour>("behaviour");
-    QTest::newRow("answer that is not XML") << Behaviour::NotXml;
-    QTest::newRow("HTTP 500 error page") << Behaviour::ServerErrorPage;
-    QTest::newRow("SOAP fault") << Behaviour::SoapFault;
-    QTest::newRow("message answer cut short") << Behaviour::TruncatedXml;
-    QTest::newRow("50 MB body with its length") << Behaviour::HugeBody;
-    QTest::newRow("50 MB body in chunks") << Behaviour::HugeBodyWithoutLength;
-    QTest::newRow("connection accepted, never answered") << Behaviour::NeverAnswers;
-    QTest::newRow("connection closed mid-answer") << Behaviour::ClosesMidAnswer;
+void misbehave(Behaviour behaviour, QSemaphore &held, httplib::Response &response) {
+    // A message the client must never show: it only ever arrives broken.
+    const std::string broken = message(99, "mai visto").toStdString();
+    switch (behaviour) {
+    case Behaviour::NotXml:
+        return response.set_content("Servizio momentaneamente non disponibile", "text/plain");
+    case Behaviour::ErrorPage:
+        response.status = 500;
+        return response.set_content("<html><body><h1>Internal Server Error</h1></body></html>",
+                                    "text/html");
+    case Behaviour::CutShort:
+        return response.set_content(broken.substr(0, broken.find("</id>")), "text/xml");
+    case Behaviour::Huge: {
+        // Well formed, only too big to take in.
+        std::string huge = broken;
+        return response.set_content(huge.insert(broken.find("mai visto"), kHugeTextBytes, 'a'),
+                                    "text/xml");
+    }
+    case Behaviour::Silent:
+        held.acquire();
+        return response.set_content(broken, "text/xml");
+    case Behaviour::ClosedMidway:
+        return response.set_content_provider(
+            broken.size(), "text/xml", [broken](size_t offset, size_t, httplib::DataSink &sink) {
+                // Half the promised bytes, then the connection drops.
+                if (offset == 0)
+                    sink.write(broken.data(), broken.size() / 2);
+                return false;
+            });
+    }
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Behaviour)
 
 // The chat session with its real HTTP adapter against a service that misbehaves: it stays
 // alive, polls at the intervals it should, keeps what the customer typed and picks up again
@@ -65,186 +82,125 @@ void addMisbehaviourRows() {
 class TestResilience : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void misbehavingPollDeliversNothing_data() { addMisbehaviourRows(); }
-    void misbehavingPollDeliversNothing();
-    void refusedSendKeepsTheTypedText_data();
-    void refusedSendKeepsTheTypedText();
-    void misbehavingTicketAnswerMeansNoTicket_data() { addMisbehaviourRows(); }
-    void misbehavingTicketAnswerMeansNoTicket();
-    void serviceGoneAndBack();
-
-private:
-    QStringList bubbleTexts() const;
-
-    QTemporaryDir m_folder;
-    EffectLog m_log;
-    std::unique_ptr<ScriptedService> m_service;
-    std::unique_ptr<LiveChatService> m_live;
-    std::unique_ptr<FakeChatView> m_view;
-    std::unique_ptr<FakePollTimer> m_timer;
-    std::unique_ptr<FakeClock> m_clock;
-    std::unique_ptr<FakeTray> m_tray;
-    std::unique_ptr<ChatSession> m_session;
+    void misbehavingServiceIsSurvived_data();
+    void misbehavingServiceIsSurvived();
 };
 
-void TestResilience::init() {
-    QVERIFY(m_folder.isValid());
-    m_log.clear();
-    m_service = std::make_unique<ScriptedService>();
-    qputenv("BRENNO_SERVICE_URL", m_service->baseUrl().toUtf8());
-    AppState &state = AppState::instance();
-    state.VatNumber = kVatNumber;
-    state.IdTicket = 0;
-    state.ApplicationFolder = m_folder.path();
-    m_live = std::make_unique<LiveChatService>(kTimeLimitMs);
-    m_view = std::make_unique<FakeChatView>(m_log);
-    m_timer = std::make_unique<FakePollTimer>(m_log);
-    m_clock = std::make_unique<FakeClock>();
-    m_tray = std::make_unique<FakeTray>(m_log);
-    state.trayForm = m_tray.get();
-    m_session = std::make_unique<ChatSession>(*m_live, *m_view, *m_timer, *m_clock);
-}
-
-void TestResilience::cleanup() {
-    m_session.reset();
-    AppState::instance().trayForm = nullptr;
-    m_service.reset();
-}
-
-QStringList TestResilience::bubbleTexts() const {
-    QStringList texts;
-    for (const QVariantMap &bubble : std::as_const(m_view->bubbles))
-        texts << bubble.value(QStringLiteral("Testo")).toString();
-    return texts;
-}
-
-void TestResilience::misbehavingPollDeliversNothing() {
-    QFETCH(Behaviour, behaviour);
-    m_service->script(QStringLiteral("getchat"),
-                      {message(1, QStringLiteral("primo")), misbehave(behaviour),
-                       misbehave(behaviour), message(2, QStringLiteral("secondo"))});
-
-    m_session->InizializzaChat();
-    QCOMPARE(m_timer->interval, kIdleIntervalMs);
-    // The run of messages ends in the broken answer: still the quick follow-up.
-    m_session->onTimerTick();
-    QCOMPARE(m_timer->interval, kFollowUpIntervalMs);
-    // A broken answer alone: the recent conversation keeps the quick pace.
-    m_session->onTimerTick();
-    QCOMPARE(m_timer->interval, kActiveIntervalMs);
-    m_session->onTimerTick();
-    QCOMPARE(m_timer->interval, kFollowUpIntervalMs);
-
-    QCOMPARE(bubbleTexts(), (QStringList{"primo", "secondo"}));
-    QCOMPARE(AppState::instance().IdTicket, ScriptedService::kTicketId);
-    QCOMPARE(
-        m_service->requests(),
-        (QStringList{kGetTicket, "getchat letto=0", "setreadchat 1", "getchat letto=1",
-                     "getchat letto=1", "getchat letto=1", "setreadchat 2", "getchat letto=2"}));
-}
-
-void TestResilience::refusedSendKeepsTheTypedText_data() {
-    QTest::addColumn<QString>("operation");
+void TestResilience::misbehavingServiceIsSurvived_data() {
     QTest::addColumn<Behaviour>("behaviour");
-    QTest::addColumn<QStringList>("effects");
-
-    const QStringList setChatRefused{"setchat " + kTyped};
-    const QStringList noTicket{kNoTicketWarning};
-    const struct {
-        const char *name;
-        Behaviour behaviour;
-    } failures[] = {
-        {"not XML", Behaviour::NotXml},
-        {"HTTP 500 page", Behaviour::ServerErrorPage},
-        {"cut short", Behaviour::TruncatedXml},
-        {"50 MB body", Behaviour::HugeBody},
-        {"never answered", Behaviour::NeverAnswers},
-        {"closed mid-answer", Behaviour::ClosesMidAnswer},
-    };
-    for (const auto &failure : failures) {
-        QTest::addRow("setchat %s: text kept", failure.name)
-            << "setchat" << failure.behaviour << setChatRefused;
-        QTest::addRow("getticket %s: warning, text kept", failure.name)
-            << "getticket" << failure.behaviour << noTicket;
-    }
+    QTest::newRow("answer that is not XML") << Behaviour::NotXml;
+    QTest::newRow("HTTP 500 error page") << Behaviour::ErrorPage;
+    QTest::newRow("message answer cut short") << Behaviour::CutShort;
+    QTest::newRow("50 MB body") << Behaviour::Huge;
+    QTest::newRow("connection accepted, never answered") << Behaviour::Silent;
+    QTest::newRow("connection closed mid-answer") << Behaviour::ClosedMidway;
 }
 
-void TestResilience::refusedSendKeepsTheTypedText() {
-    QFETCH(QString, operation);
+// Ticket, poll and send each meet the broken answer; then the service goes away and comes back.
+void TestResilience::misbehavingServiceIsSurvived() {
     QFETCH(Behaviour, behaviour);
-    QFETCH(QStringList, effects);
-    m_session->InizializzaChat();
-    m_service->script(operation, {misbehave(behaviour)});
-    m_service->script(QStringLiteral("getchat"), {message(1, kTyped, 0)});
-    m_view->shown = true;
-    m_view->input = kTyped;
+    std::mutex mutex;
+    // Answers by operation, in turn; then the ordinary one.
+    QMap<QString, QStringList> scripts{
+        {"getticket", {kMisbehave}},
+        {"getchat", {message(1, "primo"), kMisbehave, kMisbehave, message(2, "secondo")}},
+        {"setchat", {kMisbehave}}};
+    // One line a request: its operation and what sets it apart (the last message read, the
+    // message marked read, the Base64 text).
+    QStringList requests;
+    QSemaphore held;
+    LoopbackServer server;
+    server.server().Post(R"(/RovizeveReravav/sync_connector/ws_chat_(due|tre)\.php)",
+                         [&](const httplib::Request &request, httplib::Response &response) {
+                             const QString envelope = QString::fromStdString(request.body);
+                             const QString operation = capture(envelope, "<chat:(\\w+) ");
+                             std::unique_lock<std::mutex> lock(mutex);
+                             requests
+                                 << (operation + ' ' +
+                                     capture(envelope, "(?s).*<(?:letto|id|testo) [^>]*>([^<]*)<"))
+                                        .trimmed();
+                             QStringList &script = scripts[operation];
+                             const QString reply =
+                                 script.isEmpty() ? ordinaryAnswer(operation) : script.takeFirst();
+                             lock.unlock();
+                             if (reply.isEmpty())
+                                 return misbehave(behaviour, held, response);
+                             response.set_content(reply.toStdString(), "text/xml; charset=utf-8");
+                         });
+    server.start();
+    qputenv("BRENNO_SERVICE_URL", QByteArray::fromStdString(server.baseUrl()));
+    QTemporaryDir folder;
+    AppState &state = AppState::instance();
+    state.VatNumber = QStringLiteral("01234567890");
+    state.IdTicket = 0;
+    state.ApplicationFolder = folder.path();
+    EffectLog log;
+    FakeChatView view(log);
+    FakePollTimer timer(log);
+    FakeClock clock;
+    FakeTray tray(log);
+    LiveChatService live(kTimeLimitMs);
+    ChatSession session(live, view, timer, clock);
+    state.trayForm = &tray;
+    // The server cannot stop while a handler waits.
+    const auto tidyUp = qScopeGuard([&] {
+        state.trayForm = nullptr;
+        held.release(kHeldAnswersAtMost);
+    });
 
-    m_session->sendMessage();
-    QCOMPARE(m_view->input, kTyped);
-    QVERIFY(!m_log.contains(QStringLiteral("clear input")));
-    const qsizetype firstAttempt = m_service->requests().size();
-    QCOMPARE(m_service->requests().mid(1), QStringList{kGetTicket} + effects.filter("setchat"));
-    QCOMPARE(m_log.filter(QStringLiteral("warning")), effects.filter(QStringLiteral("warning")));
+    session.InizializzaChat();
+    QCOMPARE(state.IdTicket, 0);
+    QCOMPARE(timer.interval, kNoTicketIntervalMs);
+    session.onTimerTick();
+    QCOMPARE(state.IdTicket, kTicketId);
+    // The run of messages ends in the broken answer: still the quick follow-up.
+    session.onTimerTick();
+    QCOMPARE(timer.interval, kFollowUpIntervalMs);
+    // A broken answer alone: the recent conversation keeps the quick pace.
+    session.onTimerTick();
+    QCOMPARE(timer.interval, kActiveIntervalMs);
+    session.onTimerTick();
+    QCOMPARE(timer.interval, kFollowUpIntervalMs);
+    view.shown = true;
+    view.input = kTyped;
+    session.sendMessage();
+    QCOMPARE(view.input, kTyped);
 
-    // The service answers again: the same text goes out, comes back and leaves the box.
-    m_session->sendMessage();
-    QCOMPARE(m_service->requests().mid(firstAttempt),
-             (QStringList{kGetTicket, "setchat " + kTyped, "getchat letto=0", "setreadchat 1",
-                          "getchat letto=1"}));
-    QCOMPARE(bubbleTexts(), QStringList{kTyped});
-    QCOMPARE(m_view->input, QString());
-}
-
-void TestResilience::misbehavingTicketAnswerMeansNoTicket() {
-    QFETCH(Behaviour, behaviour);
-    m_service->script(kGetTicket, {misbehave(behaviour), misbehave(behaviour)});
-
-    m_session->InizializzaChat();
-    QCOMPARE(AppState::instance().IdTicket, 0);
-    QCOMPARE(m_timer->interval, kNoTicketIntervalMs);
-    m_session->onTimerTick();
-    QCOMPARE(AppState::instance().IdTicket, 0);
-    m_session->onTimerTick();
-    QCOMPARE(AppState::instance().IdTicket, ScriptedService::kTicketId);
-    QCOMPARE(m_service->requests(), (QStringList{kGetTicket, kGetTicket, kGetTicket}));
-}
-
-void TestResilience::serviceGoneAndBack() {
-    m_service->script(QStringLiteral("getchat"), {message(1, QStringLiteral("primo"))});
-    m_session->InizializzaChat();
-    m_session->onTimerTick();
-    QCOMPARE(m_timer->interval, kFollowUpIntervalMs);
-
-    m_service->goAway();
-    m_session->onTimerTick();
-    QCOMPARE(m_timer->interval, kActiveIntervalMs);
-    m_view->shown = true;
-    m_view->input = kTyped;
-    m_session->sendMessage();
-    QCOMPARE(m_log.filter(QStringLiteral("warning")), QStringList{kNoTicketWarning});
-    QCOMPARE(AppState::instance().IdTicket, 0);
-    QCOMPARE(m_view->input, kTyped);
+    const int port = server.port();
+    held.release(kHeldAnswersAtMost);
+    server.stop();
+    session.onTimerTick();
+    QCOMPARE(timer.interval, kActiveIntervalMs);
+    session.sendMessage();
+    QCOMPARE(log.filter("warning"),
+             QStringList{"warning Nessun ticket abilitato per la gestione a mezzo chat."});
+    QCOMPARE(state.IdTicket, 0);
+    QCOMPARE(view.input, kTyped);
     // Without a ticket each tick asks for one; the pace stays as it was.
-    m_session->onTimerTick();
-    QCOMPARE(m_timer->interval, kActiveIntervalMs);
+    session.onTimerTick();
+    QCOMPARE(timer.interval, kActiveIntervalMs);
 
-    QVERIFY(m_service->comeBack());
-    m_service->script(QStringLiteral("getchat"), {message(2, QStringLiteral("secondo"))});
-    m_session->onTimerTick();
-    QCOMPARE(AppState::instance().IdTicket, ScriptedService::kTicketId);
-    m_session->onTimerTick();
-    QCOMPARE(m_timer->interval, kFollowUpIntervalMs);
-    m_session->sendMessage();
-    QCOMPARE(m_view->input, QString());
+    server.start(port);
+    scripts = {{"getchat", {message(3, "terzo")}}};
+    session.onTimerTick();
+    QCOMPARE(state.IdTicket, kTicketId);
+    session.onTimerTick();
+    QCOMPARE(timer.interval, kFollowUpIntervalMs);
+    session.sendMessage();
+    QCOMPARE(view.input, QString());
 
-    QCOMPARE(bubbleTexts(), (QStringList{"primo", "secondo"}));
+    QStringList bubbles;
+    for (const QVariantMap &bubble : std::as_const(view.bubbles))
+        bubbles << bubble.value("Testo").toString();
+    QCOMPARE(bubbles, (QStringList{"primo", "secondo", "terzo"}));
     // Polling picks up after the last message seen before the outage.
-    QCOMPARE(m_service->requests(),
-             (QStringList{kGetTicket, "getchat letto=0", "setreadchat 1", "getchat letto=1",
-                          kGetTicket, "getchat letto=1", "setreadchat 2", "getchat letto=2",
-                          kGetTicket, "setchat " + kTyped, "getchat letto=2"}));
+    const QString setChat = "setchat " + kTyped.toLatin1().toBase64();
+    const std::lock_guard<std::mutex> lock(mutex);
+    QCOMPARE(requests,
+             (QStringList{"getticket", "getticket", "getchat 0", "setreadchat 1", "getchat 1",
+                          "getchat 1", "getchat 1", "setreadchat 2", "getchat 2", "getticket",
+                          setChat, "getticket", "getchat 2", "setreadchat 3", "getchat 3",
+                          "getticket", setChat, "getchat 3"}));
 }
 
 QTEST_GUILESS_MAIN(TestResilience)
