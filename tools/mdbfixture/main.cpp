@@ -209,8 +209,8 @@ int main(int argc, char *argv[]) {
     const std::string tableName = argv[arg + 1];
 
     std::vector<Column> columns;
-    for (const std::string &spec : split(argv[arg + 2], ',')) {
-        const std::vector<std::string> parts = split(spec, ':');
+    for (const std::string &declaration : split(argv[arg + 2], ',')) {
+        const std::vector<std::string> parts = split(declaration, ':');
         if (parts.size() != 2 || (parts[1] != "text" && parts[1] != "long"))
             return usage();
         columns.push_back({parts[0], parts[1] == "text" ? kTypeText : kTypeLong});
