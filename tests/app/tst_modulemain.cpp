@@ -132,6 +132,7 @@ void TestModuleMain::settingsFile_data() {
         << QList<int>{60, 0, 0, 1, 1, 0};
     QTest::newRow("missing, empty, non-numeric or too large: the creation value")
         << QByteArray("[Settings]\r\nTimer=99999999999\r\nInputON=\r\nOutputON=x\r\n") << created;
+    QTest::newRow("a folder in its place: its box") << QByteArray("<folder>") << QList<int>();
 }
 
 void TestModuleMain::settingsFile() {
