@@ -1,0 +1,386 @@
+#include "app/AccessReader.h"
+#include "app/AppState.h"
+#include "app/Clock.h"
+#include "app/DbReadProcess.h"
+#include "app/DiagnosticLog.h"
+#include "app/ErrorBox.h"
+#include "app/IniGest.h"
+#include "app/InstanceLock.h"
+#include "app/ModuleMain.h"
+#include "app/SharedHelpers.h"
+
+#include <QDir>
+#include <QLocale>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The file's bytes, or "<missing>" when it cannot be read.
+static QByteArray bytesOf(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+static bool writeFile(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+using Outcome = ModuleMain::Outcome;
+
+// An application folder "app" in a fresh folder, with its real lock and fakes for the message
+// box and the database reader; the reader answers only the two statements start-up runs.
+struct StartUp : ErrorBox, AccessReader {
+    StartUp() { QDir().mkdir(app); }
+    void showError(const QString &title, const QString &text) override {
+        boxes << title + ": " + text;
+    }
+    FirstValue readFirstValue(const QString &, const QString &table,
+                              const QString &column) override {
+        return answers.value(table + '.' + column, FirstValue{true, {}});
+    }
+    Outcome run(const QString &commandLine) {
+        return ModuleMain({app, lock, *this, *this, [](int) {}}).Main(commandLine);
+    }
+    QString path(const QString &name) const { return app + '/' + name; }
+
+    QTemporaryDir root;
+    const QString app = root.filePath("app");
+    InstanceLock lock{app};
+    QHash<QString, FirstValue> answers; // by "table.column"
+    QStringList boxes;
+};
+
+const QString kCannotStart = QStringLiteral(". Impossibile avviare l'applicazione.");
+
+// Start-up of the application and the helpers it shares with every module.
+class TestApp : public QObject {
+    Q_OBJECT
+private slots:
+    void identity_data();
+    void identity();
+    void oneInstancePerApplicationFolder();
+    void settingsFile_data();
+    void settingsFile();
+    void readDatabase_data();
+    void readDatabase();
+    void fixtureReadsTheSameThroughMdbTools();
+    void readsARealAccessFile();
+    void readIni_data();
+    void readIni();
+    void writeIni_data();
+    void writeIni();
+    void logEntries();
+    void toNumberAndRound_data();
+    void toNumberAndRound();
+
+private:
+    QTemporaryDir m_dir;
+    const QString m_ini = m_dir.filePath(QStringLiteral("setws.ini"));
+};
+
+// The outcome follows from the boxes and the VAT number; "%1" stands for the folder above the
+// application folder, where the business software keeps its databases.
+void TestApp::identity_data() {
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QVariant>("dataPath"); // invalid: no settings database; null: unreadable
+    QTest::addColumn<QVariant>("piva");
+    QTest::addColumn<QString>("vatNumber");
+    QTest::addColumn<QStringList>("boxes");
+
+    const QVariant missing;
+    const QVariant unreadable = QVariant::fromValue(nullptr);
+    const QVariant company("%1/Ditta.mdb");
+    QTest::newRow("argument taken whole, no database touched")
+        << " IT 0123 " << unreadable << missing << " IT 0123 " << QStringList();
+    QTest::newRow("settings database missing")
+        << QString() << missing << missing << QString()
+        << QStringList{"Errore: Non è stato trovato il file delle impostazioni locali" +
+                       kCannotStart};
+    QTest::newRow("settings database unreadable: its box, then the empty path")
+        << QString() << unreadable << missing << QString()
+        << QStringList{"Brenno: Impossibile aprire il file di impostazioni.",
+                       "Errore: Non è stato trovato il file database in " + kCannotStart};
+    QTest::newRow("numeric PIva from the company database")
+        << QString() << company << QVariant(qlonglong(1234567)) << "1234567" << QStringList();
+    QTest::newRow("null PIva ends silently")
+        << QString() << company << unreadable << QString() << QStringList();
+}
+
+void TestApp::identity() {
+    QFETCH(QString, commandLine);
+    QFETCH(QVariant, dataPath);
+    QFETCH(QVariant, piva);
+    QFETCH(QString, vatNumber);
+    QFETCH(QStringList, boxes);
+    StartUp startUp;
+    const QString above = startUp.root.path();
+    QVERIFY(!dataPath.isValid() || writeFile(above + "/SetLKT10.mdb", "settings"));
+    QVERIFY(writeFile(above + "/Ditta.mdb", "company"));
+    startUp.answers["impostazioni.DataPath"] = {!dataPath.isNull(),
+                                                dataPath.toString().replace("%1", above)};
+    startUp.answers["Aziende.PIva"] = {true, piva};
+
+    const Outcome expected = !boxes.isEmpty()      ? Outcome::EndAfterError
+                             : vatNumber.isEmpty() ? Outcome::EndSilently
+                                                   : Outcome::Continue;
+    QCOMPARE(startUp.run(commandLine), expected);
+    QCOMPARE(AppState::instance().VatNumber, vatNumber);
+    QCOMPARE(startUp.boxes, boxes);
+    QCOMPARE(QFileInfo::exists(startUp.path("setws.ini")), expected == Outcome::Continue);
+    QCOMPARE(QFileInfo(startUp.path("TempImg")).isDir(), expected == Outcome::Continue);
+}
+
+// The same folder spelt another way is still the same installation.
+void TestApp::oneInstancePerApplicationFolder() {
+    StartUp startUp;
+    {
+        InstanceLock running(startUp.app + "/./");
+        QVERIFY(running.acquire());
+        QCOMPARE(startUp.run("IT1"), Outcome::EndSilently);
+        QVERIFY(startUp.boxes.isEmpty());
+        QVERIFY(QDir(startUp.app).isEmpty());
+    }
+    QCOMPARE(startUp.run("IT1"), Outcome::Continue);
+}
+
+// setws.ini is created only when missing; a user's file and pictures are kept as they are.
+void TestApp::settingsFile_data() {
+    QTest::addColumn<QByteArray>("before"); // null: no file; "<folder>": a folder in its place
+    // Timer, InputON, OutputON, Interface, Log, TotalSync; none: start-up ends with a box
+    QTest::addColumn<QList<int>>("values");
+
+    const QList<int> created{180, 1, 1, 0, 0, 0};
+    QTest::newRow("created with its defaults") << QByteArray() << created;
+    QTest::newRow("user values, flags on only at 1")
+        << QByteArray("[Settings]\nTimer=60\nInputON=0\nOutputON=2\nInterface=1\nTotalSync=-1\n")
+        << QList<int>{60, 0, 0, 1, 0, 0};
+    QTest::newRow("missing, empty, non-numeric or too large: the creation value")
+        << QByteArray("[Settings]\r\nTimer=99999999999\r\nInputON=\r\nOutputON=x\r\n") << created;
+    QTest::newRow("a folder in its place: its box") << QByteArray("<folder>") << QList<int>();
+}
+
+void TestApp::settingsFile() {
+    QFETCH(QByteArray, before);
+    QFETCH(QList<int>, values);
+    StartUp startUp;
+    const QString ini = startUp.path("setws.ini");
+    QVERIFY(before == "<folder>" ? QDir().mkdir(ini) : before.isNull() || writeFile(ini, before));
+    QVERIFY(QDir(startUp.app).mkdir("TempImg"));
+    QVERIFY(writeFile(startUp.path("TempImg/pic.jpg"), "jpeg"));
+    QCOMPARE(startUp.run("IT1"), values.isEmpty() ? Outcome::EndAfterError : Outcome::Continue);
+    QCOMPARE(startUp.boxes, values.isEmpty()
+                                ? QStringList{"Errore: File setws.ini non trovato" + kCannotStart}
+                                : QStringList());
+    QCOMPARE(bytesOf(startUp.path("TempImg/pic.jpg")), QByteArray("jpeg"));
+    if (values.isEmpty())
+        return;
+    QCOMPARE(bytesOf(ini), before.isNull()
+                               ? QByteArray("[Settings]\r\nTimer=180\r\nInputON=1\r\nOutputON=1\r\n"
+                                            "Interface=0\r\nLog=0\r\nTotalSync=0\r\n")
+                               : before);
+    const AppState &s = AppState::instance();
+    QCOMPARE((QList<int>{s.Timer, s.InputON, s.OutputON, s.Interface, s.Log, s.TotalSync}), values);
+}
+
+// Reads a file of brenno-mdbfixture (table Aziende), spoilt as asked, through brenno-dbread or a
+// stand-in helper: damaged files and helpers that crash, hang or answer wrongly are unreadable.
+void TestApp::readDatabase_data() {
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QVariant>("expected"); // invalid: unreadable
+    // empty: brenno-dbread; <map>, <truncated>: brenno-dbread on a spoilt file; <none>: no helper
+    // at all; else the shell script of a helper standing in for brenno-dbread
+    QTest::addColumn<QByteArray>("helper");
+
+    const QVariant none;
+    QTest::newRow("text of the first row") << "PIva" << QVariant("Città") << QByteArray();
+    QTest::newRow("any case, number") << "codice" << QVariant(qlonglong(-5)) << QByteArray();
+    QTest::newRow("null") << "Nota" << QVariant::fromValue(nullptr) << QByteArray();
+    QTest::newRow("usage map that crashes libmdb") << "PIva" << none << QByteArray("<map>");
+    QTest::newRow("truncated") << "PIva" << none << QByteArray("<truncated>");
+    QTest::newRow("helper hangs") << "PIva" << none << QByteArray("exec sleep 30");
+    QTest::newRow("answer, then failure") << "PIva" << none << QByteArray("echo none; exit 3");
+    QTest::newRow("no helper") << "PIva" << none << QByteArray("<none>");
+}
+
+void TestApp::readDatabase() {
+    QFETCH(QString, column);
+    QFETCH(QVariant, expected);
+    QFETCH(QByteArray, helper);
+    // Short, so that a hanging helper is given up quickly; nothing is timed against it.
+    constexpr int kShortLimitMs = 1000;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Ditta.mdb"));
+    QStringList arguments{path, "Aziende", "PIva:text,Codice:long,Nota:text", "Città|-5|\\N",
+                          "x|1|y"};
+    if (helper == "<map>")
+        arguments.prepend(QStringLiteral("--damage-usage-map"));
+    QCOMPARE(QProcess::execute(QStringLiteral(BRENNO_MDBFIXTURE), arguments), 0);
+    if (helper == "<truncated>")
+        QVERIFY(QFile::resize(path, 9000));
+    const QByteArray before = bytesOf(path);
+    const QString script = dir.filePath(QStringLiteral("helper.sh"));
+    const bool dbread = helper.isEmpty() || helper == "<map>" || helper == "<truncated>";
+    if (!dbread && helper != "<none>")
+        QVERIFY(writeFile(script, "#!/bin/sh\n" + helper + "\n"));
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner);
+
+    const AccessReader::FirstValue read =
+        (dbread ? DbReadProcess() : DbReadProcess(script, kShortLimitMs))
+            .readFirstValue(path, "Aziende", column);
+    QCOMPARE(read.readable, expected.isValid());
+    QCOMPARE(read.value.isNull(), expected.isNull());
+    QCOMPARE(read.value, expected);
+    QCOMPARE(bytesOf(path), before);
+}
+
+// The fixtures must be real Jet files, not files only our own reader accepts.
+void TestApp::fixtureReadsTheSameThroughMdbTools() {
+    const QString path = m_dir.filePath(QStringLiteral("export.mdb"));
+    QCOMPARE(QProcess::execute(QStringLiteral(BRENNO_MDBFIXTURE),
+                               {path, "Aziende", "PIva:text,Codice:long", "IT01|42", "\\N|-7",
+                                "|\\N", "Città|0"}),
+             0);
+    QProcess exporter;
+    exporter.start(QStringLiteral("mdb-export"), {path, "Aziende"});
+    QVERIFY(exporter.waitForFinished());
+    QCOMPARE(exporter.readAllStandardOutput(),
+             QByteArray("PIva,Codice\n\"IT01\",42\n,-7\n,\n\"Citt\xc3\xa0\",0\n"));
+}
+
+// A file written by Access itself, from the npm package mdb (fetched at test time, never kept).
+void TestApp::readsARealAccessFile() {
+    QProcess fetch;
+    fetch.setWorkingDirectory(m_dir.path());
+    fetch.start("sh", {"-c", "npm pack --silent --fetch-retries=0 --fetch-timeout=30000 mdb@0.1.0 "
+                             "&& tar -xzf mdb-0.1.0.tgz package/test/fruit.mdb"});
+    if (!fetch.waitForFinished(120000) || fetch.exitCode() != 0)
+        QSKIP("npm, the registry or the package is not available");
+    const auto valueOf = [this](const QString &table, const QString &column) {
+        const AccessReader::FirstValue read = DbReadProcess().readFirstValue(
+            m_dir.filePath(QStringLiteral("package/test/fruit.mdb")), table, column);
+        return read.readable ? read.value : QVariant("<unreadable>");
+    };
+    QCOMPARE(valueOf("Fruit", "Fruit"), QVariant("Apple"));
+    QCOMPARE(valueOf("fruit", "Vit A"), QVariant(qlonglong(2))); // table name in other case
+    QCOMPARE(valueOf("Ortaggi", "Fruit"), QVariant()); // missing table: readable, no value
+}
+
+constexpr qint64 kProfileReadLimit = 64000;
+
+// Above the size limit the file is scanned line by line for "key=" with the value in quotes.
+void TestApp::readIni_data() {
+    QTest::addColumn<QString>("key"); // in the section Settings
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<qint64>("padTo"); // 0: as it is; else a comment brings it to that size
+    QTest::addColumn<QString>("expected");
+
+    const QByteArray settings = "[Settings]\r\nTimer=180\r\n[Other]\r\nExtra=yes\r\n";
+    QTest::newRow("names without regard to case, blanks and quotes dropped")
+        << "timer" << QByteArray("[SETTINGS]\r\n  Timer  =  \"60\"  \r\n") << 0ll << "60";
+    QTest::newRow("key of another section") << "Extra" << settings << 0ll << QString();
+    QTest::newRow("windows-1252 bytes")
+        << QStringLiteral("Città") << QByteArray("[Settings]\nCitt\xe0=Forl\xec \x80\x81\n") << 0ll
+        << QStringLiteral("Forlì €\u0081");
+    QTest::newRow("64000 bytes: profile call") << "Timer" << settings << kProfileReadLimit << "180";
+    QTest::newRow("64001 bytes: the scan drops a character from each end")
+        << "Timer" << settings << kProfileReadLimit + 1 << "8";
+}
+
+void TestApp::readIni() {
+    QFETCH(QString, key);
+    QFETCH(QByteArray, content);
+    QFETCH(qint64, padTo);
+    QFETCH(QString, expected);
+    if (padTo > 0)
+        content += ';' + QByteArray(padTo - content.size() - 3, 'x') + "\r\n";
+    QVERIFY(writeFile(m_ini, content));
+    QCOMPARE(ReadIniValue(m_ini, QStringLiteral("Settings"), key), expected);
+}
+
+// Every byte not written stays as it was; what would break the file is refused.
+void TestApp::writeIni_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QStringList>("write"); // section, key, value
+    QTest::addColumn<QByteArray>("after");  // as before: refused
+
+    const QByteArray keyA = "[S]\r\nA=0\r\n";
+    QTest::newRow("replaced in place, blanks, order and other bytes kept")
+        << QByteArray("[S]\r\nT=\x81\xff\r\nLog = 0\r\nX=0\r\n") << QStringList{"s", "log", "1"}
+        << QByteArray("[S]\r\nT=\x81\xff\r\nLog = 1\r\nX=0\r\n");
+    QTest::newRow("missing key after the section's last key")
+        << QByteArray("[S]\r\nA=1\r\n\r\n[T]\r\nB=2\r\n") << QStringList{"S", "C", "3"}
+        << QByteArray("[S]\r\nA=1\r\nC=3\r\n\r\n[T]\r\nB=2\r\n");
+    QTest::newRow("missing section after a last line without line end, unix line ends kept")
+        << QByteArray("[T]\nB=2") << QStringList{"S", "A", "1"}
+        << QByteArray("[T]\nB=2\n[S]\nA=1\n");
+    QTest::newRow("refused: line break in value")
+        << keyA << QStringList{"S", "A", "1\r\nLog=1"} << keyA;
+    QTest::newRow("refused: = in key") << keyA << QStringList{"S", "A=B", "1"} << keyA;
+    QTest::newRow("refused: ] in section") << keyA << QStringList{"S]x", "A", "1"} << keyA;
+}
+
+void TestApp::writeIni() {
+    QFETCH(QByteArray, before);
+    QFETCH(QStringList, write);
+    QFETCH(QByteArray, after);
+    QVERIFY(writeFile(m_ini, before));
+    QCOMPARE(WriteIniValue(m_ini, write[0], write[1], write[2]) != 0, after != before);
+    QCOMPARE(bytesOf(m_ini), after);
+}
+
+struct FixedClock : Clock {
+    QDateTime now() const override { return QDateTime(QDate(2026, 3, 9), QTime(7, 5, 3)); }
+};
+
+// Entries in call order, one ? for each character windows-1252 lacks; an entry that cannot be
+// written is lost alone; nothing is written for an empty text or while the log is off.
+void TestApp::logEntries() {
+    QTemporaryDir folder;
+    const QString log = folder.filePath(QStringLiteral("Log.txt"));
+    AppState::instance().ApplicationFolder = folder.path();
+    AppState::instance().Log = true;
+    QVERIFY(QDir().mkdir(log));
+    WriteLog(QStringLiteral("perso"), FixedClock());
+    QVERIFY(QDir().rmdir(log));
+    WriteLog(QStringLiteral("primo"), FixedClock());
+    WriteLog(QString(), FixedClock());
+    WriteLog(QString::fromUcs4(U"a\r\nè€“Ω\U0001F600\u0085"), FixedClock());
+    AppState::instance().Log = false;
+    WriteLog(QStringLiteral("spento"), FixedClock());
+    const QByteArray stamp =
+        QLocale::system().toString(QDate(2026, 3, 9), QLocale::ShortFormat).toLatin1() +
+        " 07:05:03- ";
+    QCOMPARE(bytesOf(log), stamp + "primo\r\n" + stamp + "a\r\n\xe8\x80\x93???\r\n");
+}
+
+// Numbers from the service are read with the user's separators, then rounded halves to even.
+void TestApp::toNumberAndRound_data() {
+    QTest::addColumn<bool>("italian"); // else the C locale
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<std::optional<qint32>>("int32");
+    QTest::addColumn<std::optional<qint16>>("int16");
+    using I32 = std::optional<qint32>;
+    using I16 = std::optional<qint16>;
+    QTest::newRow("blanks among digits") << false << QVariant(" 1 234 ") << I32(1234) << I16(1234);
+    QTest::newRow("not a finite number") << false << QVariant(qQNaN()) << I32(0) << I16(0);
+    QTest::newRow("decimal comma, half to even") << true << QVariant("-2,5") << I32(-2) << I16(-2);
+    QTest::newRow("a number is not read again") << true << QVariant(3.5) << I32(4) << I16(4);
+    QTest::newRow("past the 16-bit largest") << false << QVariant(32767.5) << I32(32768) << I16();
+    QTest::newRow("past the 32-bit largest") << false << QVariant("2147483647.5") << I32() << I16();
+}
+
+void TestApp::toNumberAndRound() {
+    QFETCH(bool, italian);
+    QFETCH(QVariant, value);
+    QFETCH(std::optional<qint32>, int32);
+    QFETCH(std::optional<qint16>, int16);
+    QLocale::setDefault(italian ? QLocale(QLocale::Italian, QLocale::Italy) : QLocale::c());
+    const double number = ToNumber(value);
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(RoundToInt32(number), int32);
+    QCOMPARE(RoundToInt16(number), int16);
+}
+
+QTEST_GUILESS_MAIN(TestApp)
+#include "tst_app.moc"
