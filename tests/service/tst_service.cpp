@@ -1,0 +1,268 @@
+#include "LoopbackServer.h"
+#include "app/AppState.h"
+#include "service/AttachmentDownload.h"
+#include "service/Envelopes.h"
+#include "service/FileUpload.h"
+#include "service/HttpExchange.h"
+#include "service/ResponseReader.h"
+#include "service/ResponseText.h"
+#include "service/SoapTransport.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+
+namespace {
+
+constexpr char kChatTrePath[] = "/RovizeveReravav/sync_connector/ws_chat_tre.php";
+constexpr char kUploadPath[] = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php";
+constexpr char kPicturePath[] = "/RovizeveReravav/KD_API/Ticket/downloadimg.php";
+constexpr char kPictureName[] = "15_20261206151000.jpg";
+constexpr int kDownloadLimit = 50 * 1024 * 1024;
+
+// Every byte value in order, over and over: what a binary file must survive unchanged.
+QByteArray byteRun(qsizetype length) {
+    QByteArray bytes(length, Qt::Uninitialized);
+    for (qsizetype i = 0; i < length; ++i)
+        bytes[i] = char(i);
+    return bytes;
+}
+
+// byteRun(length) in pieces; a declared length is broken off after brokenAfter bytes.
+void serveBytes(httplib::Response &res, size_t length, bool chunked, size_t brokenAfter) {
+    auto provide = [=](size_t offset, httplib::DataSink &sink) {
+        static const QByteArray piece = byteRun(4096);
+        if (offset >= std::min(length, brokenAfter))
+            return chunked && (sink.done(), true); // a chunked body ends, a declared one breaks
+        return sink.write(piece.data(), std::min(size_t(piece.size()), length - offset));
+    };
+    if (chunked)
+        return res.set_chunked_content_provider("application/octet-stream", provide);
+    res.set_content_provider(length, "application/octet-stream",
+                             std::bind(provide, std::placeholders::_1, std::placeholders::_3));
+}
+
+// Every header of that name as it came on the wire, one "Name: value" line each.
+std::string headerLines(const LoopbackServer::Request &request, const char *name) {
+    std::string lines;
+    for (auto [it, last] = request.headers.equal_range(name); it != last; ++it)
+        lines += it->first + ": " + it->second + "\n";
+    return lines;
+}
+
+QString envelope(const QString &operation, const QString &parameters) {
+    return "<soapenv:Envelope xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+           "xmlns:xsd='http://www.w3.org/2001/XMLSchema' "
+           "xmlns:soapenv='http://schemas.xmlsoap.org/soap/envelope/' xmlns:chat='chat'>"
+           "<soapenv:Header/><soapenv:Body><chat:" +
+           operation + " soapenv:encodingStyle='http://schemas.xmlsoap.org/soap/encoding/'>" +
+           parameters + "</chat:" + operation + "></soapenv:Body></soapenv:Envelope>";
+}
+
+constexpr char kStatusPath[] = "/SOAP-ENV:Envelope/SOAP-ENV:Body/ns1:getchatResponse/status";
+
+QString chatAnswer(const QString &fields) {
+    return "<SOAP-ENV:Envelope xmlns:SOAP-ENV='http://schemas.xmlsoap.org/soap/envelope/' "
+           "xmlns:ns1='urn:chat'><SOAP-ENV:Body><ns1:getchatResponse>" +
+           fields + "</ns1:getchatResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+}
+
+// The status a getchat answer with these fields carries.
+QString statusIn(const QString &fields) {
+    return GetXmlValue(chatAnswer(fields), kStatusPath);
+}
+
+} // namespace
+
+// What the client puts on the wire and how it reads the answers; exchanges run against a real
+// peer on loopback.
+class TestService : public QObject {
+    Q_OBJECT
+    std::atomic<bool> m_released{false};
+    std::unique_ptr<LoopbackServer> m_server;
+    QTemporaryDir m_folder; // holds only kPictureName, which every test rewrites
+    QTemporaryDir m_logFolder;
+
+    // Starts the peer with the handlers registered so far and makes it the service.
+    void serve() {
+        m_server->start();
+        qputenv("BRENNO_SERVICE_URL", QByteArray::fromStdString(m_server->baseUrl()));
+    }
+    QString writeFile(const QByteArray &content) {
+        QFile file(m_folder.filePath(kPictureName));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(content);
+        return file.fileName();
+    }
+
+private slots:
+    void initTestCase() {
+        AppState::instance().ApplicationFolder = m_logFolder.path();
+        AppState::instance().Log = true;
+    }
+
+    void init() { m_server = std::make_unique<LoopbackServer>(); }
+
+    void cleanup() {
+        m_server.reset();
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr); // the upload's wait cursor is gone
+    }
+
+    void text_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("getticket for a VAT number")
+            << BuildGetTicket("01234567890")
+            << envelope("getticket", "<partitaiva xsi:type='xsd:string'>01234567890</partitaiva>");
+        QTest::newRow("getchat, markup in the VAT number escaped")
+            << BuildGetChat(15, 0, 1, "a&b<c>'d\"")
+            << envelope("getchat", "<id xsi:type='xsd:integer'>15</id>"
+                                   "<letto xsi:type='xsd:integer'>0</letto>"
+                                   "<stascrivendo xsi:type='xsd:integer'>1</stascrivendo>"
+                                   "<partitaiva xsi:type='xsd:string'>a&amp;b&lt;c&gt;&apos;d&quot;"
+                                   "</partitaiva>");
+        QTest::newRow("setreadchat message 2147483647")
+            << BuildSetReadChat(2147483647)
+            << envelope("setreadchat", "<id xsi:type='xsd:integer'>2147483647</id>");
+        QTest::newRow("setchat attachment: Windows-1252 bytes, ? outside, a full line ends")
+            << BuildSetChat(QString(50, u'x') + QString::fromUcs4(U"é€Ω\U0001F600"), 3, true)
+            << envelope("setchat",
+                        "<idticket xsi:type='xsd:integer'>3</idticket><testo "
+                        "xsi:type='xsd:string'>" +
+                            QStringLiteral("eHh4").repeated(16) +
+                            "eHjpgD8/\r\n</testo><attach xsi:type='xsd:string'>1</attach>");
+        QTest::newRow("form encoding: Windows-1252 codes as %XX, controls 1 and 2 as % and +")
+            << UrlEncode(QString::fromUcs4(U"Az09 +%?/=\r\n-._~\x01\x02\x0fè€Ω\U0001F600"))
+            << QString::fromUcs4(
+                   U"Az09+%2B%25%3F%2F%3D%0D%0A%2D%2E%5F%7E%25%2B%0F%E8%80Ω\U0001F600");
+        QTest::newRow("answer in an unknown charset read as UTF-8")
+            << ResponseText("text/xml; charset=x-none", "perch\xc3\xa9")
+            << QStringLiteral("perché");
+        QTest::newRow("answer: the first element at exactly that path")
+            << statusIn("<x><status>no</status></x><status>OK</status><status>no</status>") << "OK";
+        QTest::newRow("answer: entities resolved, CDATA and spaces kept")
+            << statusIn("<status>&amp;&lt;&#233;&#x20AC;<![CDATA[ ]]><![CDATA[<b>]]></status>")
+            << QStringLiteral("&<é€ <b>");
+        QTest::newRow("answer: empty") << GetXmlValue({}, kStatusPath) << "";
+    }
+
+    void text() {
+        QFETCH(QString, text);
+        QTEST(text, "expected");
+    }
+
+    void malformedAnswerIsLogged() {
+        QFile log(m_logFolder.filePath("Log.txt"));
+        QVERIFY(!log.exists()); // nothing logged for the well-formed and empty answers above
+        const QString answer = chatAnswer("<status>OK</status><id>1</di>");
+        QCOMPARE(GetXmlValue(answer, kStatusPath), ""); // not the value before the fault
+        QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString logged = QString::fromLatin1(log.readAll());
+        QCOMPARE(logged.count(u'\n'), 2); // the reason, then the whole response
+        QVERIFY2(logged.endsWith("- XML: " + answer + "\n"), qPrintable(logged));
+    }
+
+    void silenceAbandonsTheExchange() {
+        m_server->server().Get("/held", [this](const httplib::Request &, httplib::Response &res) {
+            // Held far beyond the limit, but bounded: a broken limit fails instead of hanging.
+            for (int waited = 0; !m_released && waited < 20000; ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            res.set_content("late", "text/plain");
+        });
+        serve();
+        const QUrl url(QString::fromStdString(m_server->baseUrl()) + "/held");
+        const bool completed = HttpExchange::run(QNetworkRequest(url), "GET", {}, 500).completed;
+        m_released = true; // the held answer lets the peer stop
+        QVERIFY(!completed);
+    }
+
+    void postSoap() {
+        m_server->server().Post(kChatTrePath, [](const httplib::Request &, httplib::Response &res) {
+            res.status = 500; // an error page is still the answer
+            res.set_content("\r\n\x80 <p>Errore</p>", "text/html; Charset=\"windows-1252\"");
+        });
+        serve();
+        QCOMPARE(PostSoap("ws_chat_tre", QStringLiteral("<x>perché</x>")),
+                 QStringLiteral("\r\n€ <p>Errore</p>"));
+        QCOMPARE(m_server->requests().size(), size_t(1));
+        const LoopbackServer::Request request = m_server->requests().front();
+        QCOMPARE(request.method + " " + request.target + "\n" + request.body,
+                 std::string("POST ") + kChatTrePath + "\n<x>perch\xc3\xa9</x>");
+        QCOMPARE(headerLines(request, "Content-Type"), "Content-type: text/xml;charset=UTF-8\n");
+    }
+
+    void upload() {
+        m_server->server().Post(kUploadPath, [](const httplib::Request &, httplib::Response &res) {
+            res.status = 401; // no challenge: still the answer
+            res.set_content("Non autorizzato", "text/html");
+        });
+        serve();
+        const QByteArray picture = byteRun(2000); // under the peer's 8 KiB form limit once encoded
+        const QString path = writeFile(picture);
+
+        QCOMPARE(UploadFile(path), QStringLiteral("Non autorizzato"));
+        QCOMPARE(m_server->requests().size(), size_t(1));
+        const LoopbackServer::Request request = m_server->requests().front();
+        QCOMPARE(request.method + " " + request.target,
+                 std::string("POST ") + kUploadPath + "?filename=" + kPictureName);
+        QCOMPARE(headerLines(request, "Content-Type"),
+                 "Content-type: application/x-www-form-urlencoded\n");
+        const QByteArray body = QByteArray::fromStdString(request.body);
+        QVERIFY(QRegularExpression("^documento=[A-Za-z0-9%]+$").match(body).hasMatch());
+        QCOMPARE(QByteArray::fromBase64(QByteArray::fromPercentEncoding(body.mid(10))), picture);
+
+        m_server->stop(); // a failed exchange answers nothing, whatever sent it
+        QCOMPARE(UploadFile(path), QString());
+        QCOMPARE(UploadFile(writeFile({})), QStringLiteral("Errore file"));
+    }
+
+    void download_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("brokenAfter");
+        QTest::addColumn<bool>("chunked");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("200 of exactly 50 MiB replaces the file byte for byte")
+            << 200 << kDownloadLimit << kDownloadLimit << false << true;
+        QTest::newRow("404 keeps the earlier file") << 404 << 10 << 10 << false << false;
+        QTest::newRow("broken transfer, old file kept") << 200 << 70000 << 30000 << false << false;
+        QTest::newRow("chunked body growing over 50 MiB keeps the earlier file")
+            << 200 << kDownloadLimit + 1 << kDownloadLimit + 1 << true << false;
+    }
+
+    void download() {
+        QFETCH(int, status);
+        QFETCH(int, length);
+        QFETCH(int, brokenAfter);
+        QFETCH(bool, chunked);
+        QFETCH(bool, stored);
+        const QString target = writeFile("earlier picture");
+        m_server->server().Get(kPicturePath, [&](const httplib::Request &, httplib::Response &res) {
+            res.status = status;
+            serveBytes(res, size_t(length), chunked, size_t(brokenAfter));
+        });
+        serve();
+
+        QCOMPARE(DownloadFile(PictureDownloadUrl("a b&c.jpg"), target), stored);
+        QCOMPARE(m_server->requests().size(), size_t(1));
+        QCOMPARE(m_server->requests().front().target,
+                 std::string(kPicturePath) + "?nomefile=a%20b&c.jpg");
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), stored ? byteRun(length) : "earlier picture");
+        QCOMPARE(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    void isPlainFileName() {
+        QVERIFY(IsPlainFileName(QStringLiteral("..foto è 15.jpg")));
+        for (const QString name : {"", ".", "..", "../x", "..\\x", "C:x.jpg", "a\n.jpg"})
+            QVERIFY2(!IsPlainFileName(name), qPrintable(name));
+    }
+};
+
+QTEST_MAIN(TestService)
+#include "tst_service.moc"
