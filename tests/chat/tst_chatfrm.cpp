@@ -5,10 +5,13 @@
 #include "chat/ChatFrm.h"
 #include "chat/MessageListGeometry.h"
 
+#include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestChatFrm : public QObject {
@@ -17,6 +20,7 @@ private slots:
     void messageListGeometry_data();
     void messageListGeometry();
     void sendingStacksTheAnswersInTheCorner();
+    void paintsTheReferenceConversation();
 };
 
 void TestChatFrm::messageListGeometry_data() {
@@ -84,6 +88,67 @@ void TestChatFrm::sendingStacksTheAnswersInTheCorner() {
     QCOMPARE(bar->maximum(), growth.maximum);
     QCOMPARE(bar->value(), growth.maximum);
     QCOMPARE(canvas->y(), Units::twipsToPixels(Units::cmToTwips(11.5 - growth.maximum)));
+}
+
+namespace {
+// The last message used to lose its fourth line: the width table estimated three.
+const QString kCutText = QStringLiteral(
+    "Ho controllato il suo archivio: i dati sono corretti, ma l'ultimo aggiornamento non ha "
+    "completato la sincronizzazione dell'archivio clienti.");
+// Rows above the rounded lower corners of that message's old, too short bubble.
+constexpr int kSameRows = 502;
+
+// Pixels differ when any channel differs by more than glyph antialiasing would.
+int differingPixels(const QImage &a, const QImage &b, int rows) {
+    int differing = 0;
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+            if (qMax(qMax(qAbs(p.red() - q.red()), qAbs(p.green() - q.green())),
+                     qAbs(p.blue() - q.blue())) > 64)
+                ++differing;
+        }
+    return differing;
+}
+} // namespace
+
+// Every shape, badge, time, picture and text line lands on the pixels the widget-per-message list
+// painted, recorded in reference_conversation.png.
+void TestChatFrm::paintsTheReferenceConversation() {
+    QTemporaryDir appFolder;
+    AppState::instance().ApplicationFolder = appFolder.path();
+    QVERIFY(QDir(appFolder.path()).mkpath("TempImg"));
+    QImage quarters(644, 322, QImage::Format_RGB32);
+    quarters.fill(Qt::darkGreen);
+    QPainter(&quarters).fillRect(0, 0, 322, 161, Qt::yellow);
+    QVERIFY(quarters.save(appFolder.filePath("TempImg/schema.png")));
+    QVERIFY(quarters.scaled(200, 100).save(appFolder.filePath("TempImg/57_20240305140700.jpg")));
+
+    EffectLog log;
+    FakeChatService service(log);
+    FakeClock clock;
+    service.chatAnswers
+        << Answers::message({1, 7, QStringLiteral("Buongiorno, sono Marco. Come posso aiutarla?")})
+        << Answers::message(
+               {2, 0, QStringLiteral("Il programma si blocca<br>quando apro le fatture")})
+        << Answers::message({3, 7, QStringLiteral("https://www.quintaro.it/assistenza")})
+        << Answers::message({4, 7, QStringLiteral("schema.png"), 1})
+        << Answers::message({5, 0, QStringLiteral("57_20240305140700.jpg"), 1})
+        << Answers::message({6, 7, kCutText});
+    AppState::instance().VatNumber = QStringLiteral("01234567890");
+    ChatFrm frm(service, clock);
+    auto *textMsg = frm.findChild<QLineEdit *>("TextMsg");
+    textMsg->setText(QStringLiteral("aiuto"));
+    QTest::mouseClick(frm.findChild<QPushButton *>("OKBtn"), Qt::LeftButton);
+    auto *canvas = frm.findChild<QWidget *>("Picture1");
+    const QImage painted = canvas->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    painted.save(QDir::temp().filePath("brenno_reference_conversation.png"));
+
+    const QImage reference =
+        QImage(QFINDTESTDATA("reference_conversation.png")).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(painted.width(), reference.width());
+    QVERIFY(painted.height() >= kSameRows && reference.height() >= kSameRows);
+    QCOMPARE(differingPixels(painted, reference, kSameRows), 0);
 }
 
 QTEST_MAIN(TestChatFrm)
