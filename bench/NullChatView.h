@@ -17,14 +17,7 @@ public:
     void showAsForMessage() override {}
     void beep() override {}
     void setCanvasVisible(bool) override {}
-    void showBubble(int) override { ++bubbles; }
-    void setBubbleData(int, const QString &) override {}
-    void setBubbleIdOperatore(int, qint32) override {}
-    void setBubbleTesto(int, const QString &) override {}
-    void setBubbleImmagineAttach(int, const QString &) override {}
-    void setBubbleBackColor(int, quint32) override {}
-    void setBubbleForeColor(int, quint32) override {}
-    void growList(int) override {}
+    void addMessage(const ChatMessage &) override { ++bubbles; }
     void showWarning(const QString &) override {}
     bool askYesNo(const QString &) override { return false; }
     void waitForScreenToSettle() override {}

@@ -7,7 +7,6 @@
 #include "bubble/BubbleGeometry.h"
 #include "bubble/BubbleShape.h"
 #include "bubble/LinkTarget.h"
-#include "bubble/LinkTest.h"
 #include "viewer/ImgFrm.h"
 
 #include <QDesktopServices>
@@ -204,16 +203,20 @@ void CtrMsg::setTesto(const QString &text) {
     m_textMsg->setGeometry(toPixels(textTwips));
     m_labelTesto->hide();
 
-    m_isLink = IsLink(converted);
-    QFont font = m_textMsg->font();
-    font.setUnderline(m_isLink);
-    m_textMsg->setFont(font);
-    m_textMsg->viewport()->setCursor(m_isLink ? handCursor() : QCursor(Qt::ArrowCursor));
+    setIsLink(false);
 
     setHeightTwips(layout.controlHeight);
     m_shapeMsg->setGeometry(toPixels(QRect(BubbleGeometry::kShapeLeft, BubbleGeometry::kShapeTop,
                                            layout.shapeWidth, layout.shapeHeight)));
     emit testoChanged();
+}
+
+void CtrMsg::setIsLink(bool isLink) {
+    m_isLink = isLink;
+    QFont font = m_textMsg->font();
+    font.setUnderline(m_isLink);
+    m_textMsg->setFont(font);
+    m_textMsg->viewport()->setCursor(m_isLink ? handCursor() : QCursor(Qt::ArrowCursor));
 }
 
 int CtrMsg::naturalTextWidth(const QString &text) const {

@@ -34,6 +34,7 @@ public:
     // Reads back the text with every "<br>" already a line break.
     QString Testo() const;
     void setTesto(const QString &text);
+    void setIsLink(bool isLink);
     qint32 IdOperatore() const { return m_idOperatore; }
     void setIdOperatore(qint32 id);
     // Write-only, which a Qt property cannot be: a file name inside the TempImg folder of the

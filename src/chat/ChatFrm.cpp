@@ -219,16 +219,6 @@ void ChatFrm::paintEvent(QPaintEvent *) {
     painter.drawRect(border.adjusted(0, 0, -1, -1));
 }
 
-CtrMsg *ChatFrm::bubble(int index) const {
-    return index >= 0 && index < int(m_bubbles.size()) ? m_bubbles[size_t(index)] : nullptr;
-}
-
-template<typename Setter, typename Value>
-void ChatFrm::applyToBubble(int index, Setter setter, const Value &value) {
-    if (CtrMsg *target = bubble(index))
-        (target->*setter)(value);
-}
-
 void ChatFrm::moveCanvasFor(int scrollValue) {
     m_picture1->move(m_picture1->x(), cmToPixels(MessageListGeometry::canvasTopCm(scrollValue)));
 }
@@ -256,49 +246,32 @@ void ChatFrm::setCanvasVisible(bool visible) {
 }
 
 // Each new bubble stands on the one before it; earlier bubbles are never laid out again.
-void ChatFrm::showBubble(int index) {
-    if (index == int(m_bubbles.size()) && index > 0) {
-        const double top = m_bubbleTopsTwips.back() + m_bubbles.back()->heightTwips();
-        auto *added = new CtrMsg(m_picture1);
+void ChatFrm::addMessage(const ChatMessage &message) {
+    CtrMsg *added = m_bubbles.back();
+    double top = 0;
+    if (m_shownBubbles > 0) {
+        top = m_bubbleTopsTwips.back() + m_bubbles.back()->heightTwips();
+        added = new CtrMsg(m_picture1);
         added->setObjectName(QStringLiteral("CtrMsg1"));
         added->move(0, Units::twipsToPixels(top));
         added->setWidthTwips(kCanvasWidthTwips);
         m_bubbles.push_back(added);
         m_bubbleTopsTwips.push_back(top);
     }
-    if (CtrMsg *shown = bubble(index))
-        shown->show();
-}
+    ++m_shownBubbles;
+    added->show();
+    added->setData(message.time);
+    added->setIdOperatore(message.idOperatore);
+    if (message.isPicture) {
+        added->setImmagineAttach(message.text);
+    } else {
+        added->setTesto(message.text);
+        added->setIsLink(message.isLink);
+    }
+    added->setBackColor(message.backColor);
+    added->setForeColor(message.foreColor);
 
-void ChatFrm::setBubbleData(int index, const QString &time) {
-    applyToBubble(index, &CtrMsg::setData, time);
-}
-
-void ChatFrm::setBubbleIdOperatore(int index, qint32 idOperatore) {
-    applyToBubble(index, &CtrMsg::setIdOperatore, idOperatore);
-}
-
-void ChatFrm::setBubbleTesto(int index, const QString &text) {
-    applyToBubble(index, &CtrMsg::setTesto, text);
-}
-
-void ChatFrm::setBubbleImmagineAttach(int index, const QString &fileName) {
-    applyToBubble(index, &CtrMsg::setImmagineAttach, fileName);
-}
-
-void ChatFrm::setBubbleBackColor(int index, quint32 color) {
-    applyToBubble(index, &CtrMsg::setBackColor, color);
-}
-
-void ChatFrm::setBubbleForeColor(int index, quint32 color) {
-    applyToBubble(index, &CtrMsg::setForeColor, color);
-}
-
-void ChatFrm::growList(int index) {
-    const CtrMsg *grown = bubble(index);
-    if (!grown)
-        return;
-    const double bottomTwips = m_bubbleTopsTwips[size_t(index)] + grown->heightTwips();
+    const double bottomTwips = top + added->heightTwips();
     const auto growth = MessageListGeometry::grow(float(Units::twipsToCm(bottomTwips)));
     m_picture1->resize(m_picture1->width(), cmToPixels(growth.canvasHeightCm));
     if (!growth.scrollBarVisible) {

@@ -34,9 +34,6 @@ private:
     void buildHeader();
     void buildMessageList();
     void buildInputLine();
-    CtrMsg *bubble(int index) const;
-    template<typename Setter, typename Value>
-    void applyToBubble(int index, Setter setter, const Value &value);
     void moveCanvasFor(int scrollValue);
 
     bool isShown() const override;
@@ -46,14 +43,7 @@ private:
     void hideWindow() override;
     void beep() override;
     void setCanvasVisible(bool visible) override;
-    void showBubble(int index) override;
-    void setBubbleData(int index, const QString &time) override;
-    void setBubbleIdOperatore(int index, qint32 idOperatore) override;
-    void setBubbleTesto(int index, const QString &text) override;
-    void setBubbleImmagineAttach(int index, const QString &fileName) override;
-    void setBubbleBackColor(int index, quint32 color) override;
-    void setBubbleForeColor(int index, quint32 color) override;
-    void growList(int index) override;
+    void addMessage(const ChatMessage &message) override;
     void showWarning(const QString &text) override;
     bool askYesNo(const QString &question) override;
     void waitForScreenToSettle() override;
@@ -71,4 +61,5 @@ private:
     QLineEdit *m_textMsg = nullptr;
     std::vector<CtrMsg *> m_bubbles;
     std::vector<double> m_bubbleTopsTwips;
+    int m_shownBubbles = 0;
 };

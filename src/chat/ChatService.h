@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 
 // What the chat session needs of the maker's service; tests stand a recording fake in its place.
 class ChatService {
@@ -13,6 +14,8 @@ public:
     virtual bool downloadPicture(const QString &fileName, const QString &path) = 0;
     // Sends a local file to the service's file endpoint; the answer text, empty on failure.
     virtual QString uploadFile(const QString &path) = 0;
+    // True when a GET of address answers with the status text "OK".
+    virtual bool probeLink(const QUrl &address) = 0;
     // True while any exchange runs, so that a timer tick never starts inside another one.
     virtual bool exchangeInProgress() const = 0;
 };

@@ -6,6 +6,7 @@
 #include "bubble/TextHelpers.h"
 #include "chat/ChatService.h"
 #include "chat/ChatView.h"
+#include "chat/IsLink.h"
 #include "chat/PollTimer.h"
 #include "chat/ServiceDate.h"
 #include "service/AttachmentDownload.h"
@@ -108,7 +109,6 @@ void ChatSession::InizializzaChat() {
         return;
     }
     RichiediTicket();
-    m_numMsg = 0;
     ImpostaIntervallo();
 }
 
@@ -239,26 +239,26 @@ bool ChatSession::fetchNextMessage() {
 void ChatSession::showMessage(const Message &message) {
     m_view.showWindow();
     SegnaLetto(message.id);
-    const int index = m_numMsg;
-    ++m_numMsg;
     m_idUltimoMsg = message.id;
 
     const bool fromOperator = message.idOperatore > 0;
     if (fromOperator)
         m_view.beep();
     m_view.showAsForMessage();
-    const QString testo = carryOutRemoteAssistance(message);
 
-    m_view.showBubble(index);
-    m_view.setBubbleData(index, m_dataUltimoMsg.toString(kBubbleTimeFormat));
-    m_view.setBubbleIdOperatore(index, message.idOperatore);
-    if (message.attach == 1)
-        showAttachment(index, testo, fromOperator);
+    ChatMessage shown;
+    shown.time = m_dataUltimoMsg.toString(kBubbleTimeFormat);
+    shown.idOperatore = message.idOperatore;
+    shown.text = carryOutRemoteAssistance(message);
+    shown.isPicture = message.attach == 1;
+    if (shown.isPicture)
+        fetchAttachment(shown.text, fromOperator);
     else
-        m_view.setBubbleTesto(index, testo);
-    m_view.setBubbleBackColor(index, fromOperator ? kOperatorBackColor : kCustomerBackColor);
-    m_view.setBubbleForeColor(index, fromOperator ? kOperatorForeColor : kCustomerForeColor);
-    m_view.growList(index);
+        shown.isLink =
+            IsLink(shown.text, [this](const QUrl &url) { return m_service.probeLink(url); });
+    shown.backColor = fromOperator ? kOperatorBackColor : kCustomerBackColor;
+    shown.foreColor = fromOperator ? kOperatorForeColor : kCustomerForeColor;
+    m_view.addMessage(shown);
 }
 
 QString ChatSession::carryOutRemoteAssistance(const Message &message) {
@@ -273,13 +273,12 @@ QString ChatSession::carryOutRemoteAssistance(const Message &message) {
     return kRemoteAssistanceStarted;
 }
 
-void ChatSession::showAttachment(int index, const QString &fileName, bool fromOperator) {
+void ChatSession::fetchAttachment(const QString &fileName, bool fromOperator) {
     const QString localPath = pictureFolder() + fileName;
     // The customer's own screenshots are already in the folder; a name with a folder part
     // would write outside it.
     if (fromOperator && IsPlainFileName(fileName) && !FileExists(localPath))
         m_service.downloadPicture(fileName, localPath);
-    m_view.setBubbleImmagineAttach(index, fileName);
 }
 
 void ChatSession::SegnaLetto(qint32 messageId) {

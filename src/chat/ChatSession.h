@@ -36,7 +36,8 @@ private:
     bool fetchNextMessage();
     void showMessage(const Message &message);
     QString carryOutRemoteAssistance(const Message &message);
-    void showAttachment(int index, const QString &fileName, bool fromOperator);
+    // Fetches an operator's picture that is not in the folder yet.
+    void fetchAttachment(const QString &fileName, bool fromOperator);
     void SegnaLetto(qint32 messageId);
     // True when the service accepted the text.
     bool postSetChat(const QString &text, bool attach);
@@ -48,7 +49,6 @@ private:
     const Clock &m_clock;
 
     QDateTime m_dataUltimoMsg;
-    qint32 m_numMsg = 0;
     qint32 m_idUltimoMsg = 0;
     bool m_busy = false;
 };

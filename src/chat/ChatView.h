@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QString>
-#include <QtGlobal>
+#include "bubble/ChatMessage.h"
 
-// What the chat session asks of its window. Bubbles are addressed by their index in the list.
+#include <QString>
+
+// What the chat session asks of its window.
 class ChatView {
 public:
     virtual ~ChatView() = default;
@@ -20,16 +21,8 @@ public:
 
     // The canvas stays hidden while a run of messages is added.
     virtual void setCanvasVisible(bool visible) = 0;
-    // Creates bubble index (> 0) under the previous one, or reuses bubble 0; makes it visible.
-    virtual void showBubble(int index) = 0;
-    virtual void setBubbleData(int index, const QString &time) = 0;
-    virtual void setBubbleIdOperatore(int index, qint32 idOperatore) = 0;
-    virtual void setBubbleTesto(int index, const QString &text) = 0;
-    virtual void setBubbleImmagineAttach(int index, const QString &fileName) = 0;
-    virtual void setBubbleBackColor(int index, quint32 color) = 0;
-    virtual void setBubbleForeColor(int index, quint32 color) = 0;
-    // Grows the list to the bottom of bubble index and scrolls to its end.
-    virtual void growList(int index) = 0;
+    // Puts the message's bubble under the last one, grows the list and scrolls to its end.
+    virtual void addMessage(const ChatMessage &message) = 0;
 
     virtual void showWarning(const QString &text) = 0;
     virtual bool askYesNo(const QString &question) = 0;

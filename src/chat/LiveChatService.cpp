@@ -3,6 +3,7 @@
 #include "service/AttachmentDownload.h"
 #include "service/FileUpload.h"
 #include "service/HttpExchange.h"
+#include "service/LinkProbe.h"
 #include "service/SoapTransport.h"
 
 QString LiveChatService::post(const QString &endpoint, const QString &envelope) {
@@ -15,6 +16,10 @@ bool LiveChatService::downloadPicture(const QString &fileName, const QString &pa
 
 QString LiveChatService::uploadFile(const QString &path) {
     return UploadFile(path);
+}
+
+bool LiveChatService::probeLink(const QUrl &address) {
+    return ProbeLink(address);
 }
 
 bool LiveChatService::exchangeInProgress() const {

@@ -1,35 +1,12 @@
 #include "bubble/AttachmentPath.h"
 #include "bubble/BubbleGeometry.h"
 #include "bubble/LinkTarget.h"
-#include "bubble/LinkTest.h"
 #include "bubble/TextHelpers.h"
 
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 
 using namespace BubbleGeometry;
 using namespace Qt::StringLiterals;
-
-// Answers every request with one fixed status line, which cpp-httplib cannot: its reason
-// phrases are always the standard ones.
-class StatusLinePeer : public QTcpServer {
-public:
-    explicit StatusLinePeer(const QByteArray &statusLine) {
-        connect(this, &QTcpServer::newConnection, this, [this, statusLine] {
-            QTcpSocket *socket = nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [this, socket, statusLine] {
-                received += socket->readAll();
-                if (!received.contains("\r\n\r\n"))
-                    return;
-                socket->write(statusLine + "\r\nContent-Length: 0\r\n\r\n");
-                socket->disconnectFromHost();
-            });
-        });
-        listen(QHostAddress::LocalHost);
-    }
-    QByteArray received;
-};
 
 // What a bubble makes of a message apart from any widget: text, sizes in twips, addresses.
 class TestBubbleLogic : public QObject {
@@ -77,32 +54,6 @@ private slots:
         QCOMPARE(layoutPicture(0, 1, 540).thumbnailHeight, 540);
         QCOMPARE(layoutPicture(15000, 444614, 2415).thumbnailHeight, 2415); // over 32 bits
         QCOMPARE(layoutPicture(444613, 444613, 540).thumbnailHeight, 4830); // at the limit
-    }
-
-    void isLink_data() {
-        QTest::addColumn<QString>("text"); // PEER stands for the peer's address
-        QTest::addColumn<QByteArray>("statusLine");
-        QTest::addColumn<bool>("link");
-        QTest::addColumn<QByteArray>("request");
-        QTest::newRow("HTTP:// unasked")
-            << u"HTTP://PEER/a"_s << "HTTP/1.1 404 Not Found"_ba << true << ""_ba;
-        QTest::newRow("11 characters are too short") << u"http://a.it"_s << ""_ba << false << ""_ba;
-        QTest::newRow("www and 12 characters") << u"www.esempio."_s << ""_ba << true << ""_ba;
-        QTest::newRow("www sentence") << u"www.esempio.it ok"_s << ""_ba << false << ""_ba;
-        QTest::newRow("space, unasked") << u"PEER/a b"_s << "HTTP/1.1 200 OK"_ba << false << ""_ba;
-        const QByteArray get = "GET /a HTTP/1.1"_ba;
-        QTest::newRow("status text OK") << u"PEER/a"_s << "HTTP/1.1 200 OK"_ba << true << get;
-        QTest::newRow("404 that says OK") << u"PEER/a"_s << "HTTP/1.1 404 OK"_ba << true << get;
-        QTest::newRow("lower-case ok") << u"PEER/a"_s << "HTTP/1.1 200 ok"_ba << false << get;
-        QTest::newRow("no status line") << u"PEER/a"_s << ""_ba << false << get;
-    }
-    void isLink() {
-        QFETCH(QString, text);
-        QFETCH(QByteArray, statusLine);
-        StatusLinePeer peer(statusLine);
-        QVERIFY(peer.isListening());
-        QTEST(IsLink(text.replace(u"PEER"_s, u"127.0.0.1:%1"_s.arg(peer.serverPort()))), "link");
-        QTEST(peer.received.left(peer.received.indexOf("\r\n")), "request");
     }
 
     void linkTarget_data() {

@@ -9,7 +9,6 @@
 
 #include <QRegularExpression>
 #include <QStringList>
-#include <QVariantMap>
 #include <functional>
 
 // One readable line per effect, shared by every fake, so that tests can assert the order of
@@ -98,6 +97,11 @@ public:
     QString uploadFile(const QString &path) override {
         return note("upload " + path, QString("OK"));
     }
+    // Addresses whose probe answers "OK".
+    QStringList answeringAddresses;
+    bool probeLink(const QUrl &address) override {
+        return note("probe " + address.toString(), answeringAddresses.contains(address.toString()));
+    }
     bool exchangeInProgress() const override { return inProgress; }
 };
 
@@ -109,8 +113,7 @@ public:
     QString input;
     bool answerYes = true;
     bool captureWorks = true;
-    // Properties of each bubble as last set.
-    QMap<int, QVariantMap> bubbles;
+    QList<ChatMessage> messages;
 
     bool isShown() const override { return shown; }
     QString inputText() const override { return input; }
@@ -120,16 +123,17 @@ public:
     void showAsForMessage() override { m_log << "show in corner"; }
     void beep() override { m_log << "beep"; }
     void setCanvasVisible(bool on) override { m_log << (on ? "canvas on" : "canvas off"); }
-    void showBubble(int index) override { set(index, "Visible", true); }
-    void setBubbleData(int index, const QString &time) override { set(index, "Data", time); }
-    void setBubbleIdOperatore(int index, qint32 id) override { set(index, "IdOperatore", id); }
-    void setBubbleTesto(int index, const QString &text) override { set(index, "Testo", text); }
-    void setBubbleImmagineAttach(int index, const QString &file) override {
-        set(index, "ImmagineAttach", file);
+    // "bubble 14:05 7 ff8400/ffffff Testo=ciao", " (link)" after a link.
+    void addMessage(const ChatMessage &message) override {
+        messages << message;
+        m_log << QStringLiteral("bubble %1 %2 %3/%4 %5=%6%7")
+                     .arg(message.time)
+                     .arg(message.idOperatore)
+                     .arg(message.backColor, 0, 16)
+                     .arg(message.foreColor, 0, 16)
+                     .arg(message.isPicture ? "ImmagineAttach" : "Testo", message.text,
+                          message.isLink ? " (link)" : "");
     }
-    void setBubbleBackColor(int index, quint32 color) override { set(index, "BackColor", color); }
-    void setBubbleForeColor(int index, quint32 color) override { set(index, "ForeColor", color); }
-    void growList(int index) override { m_log << QStringLiteral("grow %1").arg(index); }
     void showWarning(const QString &text) override { m_log << "warning " + text; }
     bool askYesNo(const QString &question) override { return note("ask " + question, answerYes); }
     void waitForScreenToSettle() override { m_log << "settle"; }
@@ -138,15 +142,6 @@ public:
     }
     void startProgram(const QString &path) override { m_log << "start " + path; }
     void endProcess() override { m_log << "end process"; }
-
-private:
-    void set(int index, const char *property, const QVariant &value) {
-        bubbles[index][property] = value;
-        // Colours read best in hex.
-        const QString text = value.typeId() == QMetaType::UInt ? QString::number(value.toUInt(), 16)
-                                                               : value.toString();
-        m_log << QStringLiteral("bubble %1 %2=%3").arg(index).arg(property, text);
-    }
 };
 
 class FakePollTimer : public PollTimer, EffectWriter {

@@ -1,6 +1,7 @@
 #include "ChatFakes.h"
 
 #include "chat/ChatSession.h"
+#include "chat/IsLink.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +12,8 @@
 namespace {
 const QString kGetTicket = QStringLiteral("due:getticket 01234567890");
 const QString kCommand = QStringLiteral("[CMD]supremo");
-const QString kStarted = QStringLiteral("bubble 0 Testo=L'operatore ha avviato SupRemo..");
+const QString kOperatorBubble = QStringLiteral("bubble 14:05 7 ff8400/ffffff ");
+const QString kStarted = kOperatorBubble + "Testo=L'operatore ha avviato SupRemo..";
 
 struct Rig {
     EffectLog log;
@@ -35,6 +37,8 @@ private slots:
     void act_data();
     void act();
     void longBacklogRunsAloneOnAFlatStack();
+    void isLink_data();
+    void isLink();
 
 private:
     static QString getChat(qint64 letto, int typing = 0) {
@@ -89,13 +93,9 @@ void TestChatSession::poll_data() {
              Answers::message({12, 0, "due<br>righe", 0, 0, "5/3/2024 14:06"})},
             "",
             QStringLiteral("canvas off|%1|show|due:setreadchat 11|beep|show in corner|"
-                           "bubble 0 Visible=true|bubble 0 Data=14:05|bubble 0 IdOperatore=7|"
-                           "bubble 0 Testo=uno|bubble 0 BackColor=ff8400|bubble 0 ForeColor=ffffff|"
-                           "grow 0|%2|show|due:setreadchat 12|show in corner|"
-                           "bubble 1 Visible=true|bubble 1 Data=14:06|bubble 1 IdOperatore=0|"
-                           "bubble 1 Testo=due\r\nrighe|bubble 1 BackColor=f0e8e3|"
-                           "bubble 1 ForeColor=0|grow 1|%3|interval 2000|enable|interval 500|"
-                           "canvas on")
+                           "bubble 14:05 7 ff8400/ffffff Testo=uno|%2|show|due:setreadchat 12|"
+                           "show in corner|bubble 14:06 0 f0e8e3/0 Testo=due\r\nrighe|%3|"
+                           "interval 2000|enable|interval 500|canvas on")
                 .arg(getChat(0), getChat(11), getChat(12))
                 .split('|'));
     const QString pace = QStringLiteral("^(bubble|due|interval|balloon)");
@@ -103,26 +103,32 @@ void TestChatSession::poll_data() {
             {"interval 60000", "balloon Chat terminata."});
     pollRow("OK without an id shows nothing", {Answers::message({0, 7})}, pace, {"interval 20000"});
     // Minute boundaries crossed up to 14:07:09 decide: more than 10 -> 20 s, else 2 s.
-    const QString time = QStringLiteral("^(bubble 0 Data|interval)");
+    const QString time = QStringLiteral("^(bubble|interval)");
     pollRow("10 boundaries, microseconds -> active", {messageAt("2024-03-05 13:57:00.250123")},
-            time, {"bubble 0 Data=13:57", "interval 2000", "interval 500"});
+            time, {"bubble 13:57 7 ff8400/ffffff Testo=ciao", "interval 2000", "interval 500"});
     pollRow("11 boundaries, ISO T -> idle", {messageAt("2024-03-05T13:56:59")}, time,
-            {"bubble 0 Data=13:56", "interval 20000", "interval 500"});
+            {"bubble 13:56 7 ff8400/ffffff Testo=ciao", "interval 20000", "interval 500"});
     pollRow("31 February keeps the zero date -> idle", {messageAt("2024-02-31 14:00:00")}, time,
-            {"bubble 0 Data=00:00", "interval 20000", "interval 500"});
-    const QString effects = QStringLiteral("^(start|download|bubble 0 (Testo|Imm))");
+            {"bubble 00:00 7 ff8400/ffffff Testo=ciao", "interval 20000", "interval 500"});
+    const QString effects = QStringLiteral("^(start|download|probe|bubble)");
     pollRow("fresh command starts the tool", {Answers::message({21, 7, kCommand})}, effects,
             {"start ROOT/DAruzeve.exe", kStarted});
     pollRow("replayed command does not start it again", {Answers::message({21, 7, kCommand, 0, 1})},
             effects, {kStarted});
     pollRow("command from the customer is only text", {Answers::message({21, 0, kCommand})},
-            effects, {"bubble 0 Testo=" + kCommand});
+            effects, {"bubble 14:05 0 f0e8e3/0 Testo=" + kCommand});
     pollRow("operator picture is fetched, then shown", {Answers::message({30, 7, "foto.jpg", 1})},
             effects,
-            {"download foto.jpg to ROOT/app/TempImg/foto.jpg", "bubble 0 ImmagineAttach=foto.jpg"});
+            {"download foto.jpg to ROOT/app/TempImg/foto.jpg",
+             kOperatorBubble + "ImmagineAttach=foto.jpg"});
     pollRow("name reaching out of the folder is not fetched",
             {Answers::message({30, 7, "../evil.jpg", 1})}, effects,
-            {"bubble 0 ImmagineAttach=../evil.jpg"});
+            {kOperatorBubble + "ImmagineAttach=../evil.jpg"});
+    pollRow("a word that answers OK is a link", {Answers::message({31, 7, "esempio.it/ok"})},
+            effects,
+            {"probe http://esempio.it/ok", kOperatorBubble + "Testo=esempio.it/ok (link)"});
+    pollRow("a word that does not answer is text", {Answers::message({31, 7, "esempio.it/no"})},
+            effects, {"probe http://esempio.it/no", kOperatorBubble + "Testo=esempio.it/no"});
 }
 
 void TestChatSession::poll() {
@@ -131,6 +137,7 @@ void TestChatSession::poll() {
     QVERIFY(QFile(m_root.filePath("DAruzeve.exe")).open(QIODevice::WriteOnly));
     startWithTicket();
     m->service.chatAnswers = answers;
+    m->service.answeringAddresses = {"http://esempio.it/ok"};
     tick();
     QTEST(log().filter(QRegularExpression(kinds)), "effects");
 }
@@ -203,10 +210,36 @@ void TestChatSession::longBacklogRunsAloneOnAFlatStack() {
             tick();
     };
     tick();
-    QCOMPARE(m->view.bubbles.size(), kBacklog);
+    QCOMPARE(m->view.messages.size(), kBacklog);
     QCOMPARE(m->log.filter("getchat").size(), kBacklog + 1);
     QCOMPARE(m->log.filter("getchat").last(), getChat(kBacklog));
     QVERIFY2(shallowest - deepest < 4096, qPrintable(QString::number(shallowest - deepest)));
+}
+
+void TestChatSession::isLink_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("link");
+    QTest::addColumn<QString>("probed"); // empty: no request
+    QTest::newRow("HTTP:// unasked") << "HTTP://ESEMPIO.IT/a" << true << "";
+    QTest::newRow("11 characters are too short") << "http://a.it" << false << "";
+    QTest::newRow("www and 12 characters") << "www.esempio." << true << "";
+    QTest::newRow("www sentence") << "www.esempio.it ok" << false << "";
+    QTest::newRow("space, unasked") << "esempio.it/a b" << false << "";
+    QTest::newRow("line break, unasked") << "esempio.it/a\r\nb" << false << "";
+    QTest::newRow("word probed in lower case") << "Esempio.IT/ok" << true << "http://esempio.it/ok";
+    QTest::newRow("word that does not answer")
+        << "esempio.it/no" << false << "http://esempio.it/no";
+}
+
+void TestChatSession::isLink() {
+    QFETCH(QString, text);
+    QString probed;
+    const bool link = IsLink(text, [&probed](const QUrl &url) {
+        probed = url.toString();
+        return url.path() == "/ok";
+    });
+    QTEST(link, "link");
+    QTEST(probed, "probed");
 }
 
 QTEST_APPLESS_MAIN(TestChatSession)

@@ -171,8 +171,9 @@ void TestResilience::misbehavingServiceIsSurvived() {
     session.sendMessage();
     QCOMPARE(view.input, QString());
 
-    QCOMPARE(log.filter("Testo="), (QStringList{"bubble 0 Testo=primo", "bubble 1 Testo=secondo",
-                                                "bubble 2 Testo=terzo"}));
+    QCOMPARE(log.filter("Testo="), (QStringList{"bubble 14:05 7 ff8400/ffffff Testo=primo",
+                                                "bubble 14:05 7 ff8400/ffffff Testo=secondo",
+                                                "bubble 14:05 7 ff8400/ffffff Testo=terzo"}));
     // Polling picks up after the last message seen before the outage.
     const QString setChat = "setchat " + kTyped.toLatin1().toBase64();
     const std::lock_guard<std::mutex> lock(mutex);

@@ -4,6 +4,7 @@
 #include "service/Envelopes.h"
 #include "service/FileUpload.h"
 #include "service/HttpExchange.h"
+#include "service/LinkProbe.h"
 #include "service/ResponseReader.h"
 #include "service/ResponseText.h"
 #include "service/SoapTransport.h"
@@ -11,10 +12,14 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -80,6 +85,26 @@ QString statusIn(const QString &fields) {
 
 // What the client puts on the wire and how it reads the answers; exchanges run against a real
 // peer on loopback.
+// Answers every request with one fixed status line, which cpp-httplib cannot: its reason
+// phrases are always the standard ones.
+class StatusLinePeer : public QTcpServer {
+public:
+    explicit StatusLinePeer(const QByteArray &statusLine) {
+        connect(this, &QTcpServer::newConnection, this, [this, statusLine] {
+            QTcpSocket *socket = nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket, statusLine] {
+                received += socket->readAll();
+                if (!received.contains("\r\n\r\n"))
+                    return;
+                socket->write(statusLine + "\r\nContent-Length: 0\r\n\r\n");
+                socket->disconnectFromHost();
+            });
+        });
+        listen(QHostAddress::LocalHost);
+    }
+    QByteArray received;
+};
+
 class TestService : public QObject {
     Q_OBJECT
     std::atomic<bool> m_released{false};
@@ -255,6 +280,22 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), stored ? byteRun(length) : "earlier picture");
         QCOMPARE(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    void probeLink_data() {
+        QTest::addColumn<QByteArray>("statusLine");
+        QTest::addColumn<bool>("answersOk");
+        QTest::newRow("status text OK") << "HTTP/1.1 200 OK"_ba << true;
+        QTest::newRow("404 that says OK") << "HTTP/1.1 404 OK"_ba << true;
+        QTest::newRow("lower-case ok") << "HTTP/1.1 200 ok"_ba << false;
+        QTest::newRow("no status line") << ""_ba << false;
+    }
+    void probeLink() {
+        QFETCH(QByteArray, statusLine);
+        StatusLinePeer peer(statusLine);
+        QVERIFY(peer.isListening());
+        QTEST(ProbeLink(QUrl(u"http://127.0.0.1:%1/a"_s.arg(peer.serverPort()))), "answersOk");
+        QCOMPARE(peer.received.left(peer.received.indexOf("\r\n")), "GET /a HTTP/1.1"_ba);
     }
 
     void isPlainFileName() {
