@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QList>
 
+#include <ctime>
 #include <unistd.h>
 
 namespace {
@@ -47,5 +48,10 @@ ProcessStats ProcessStats::of(qint64 pid) {
 }
 
 ProcessStats ProcessStats::self() {
-    return of(QCoreApplication::applicationPid());
+    ProcessStats stats = of(QCoreApplication::applicationPid());
+    // /proc counts in clock ticks of 10 ms; the process clock counts in nanoseconds.
+    timespec now{};
+    if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now) == 0)
+        stats.cpuSeconds = double(now.tv_sec) + now.tv_nsec / 1e9;
+    return stats;
 }

@@ -2,7 +2,8 @@
 
 #include <QtGlobal>
 
-// What Linux reports about a process in /proc/<pid>/stat and /proc/<pid>/status.
+// What Linux reports about a process in /proc/<pid>/stat and /proc/<pid>/status; for this
+// process the CPU time comes from its own clock, finer than /proc's 10 ms ticks.
 struct ProcessStats {
     double cpuSeconds = 0; // user and system time so far
     qint64 residentKiB = 0;

@@ -1,24 +1,29 @@
-// Creating, laying out and stacking N text bubbles as the chat window does during a backlog, on
-// the offscreen platform: time and resident memory per bubble. The canvas stays hidden during the
-// run, and events are handled between bubbles as the exchange before each message does.
+// The chat window's message list with N messages of one to three lines, on the offscreen
+// platform: CPU time and resident memory per message added, against the floor of laying the
+// same texts out once with QTextLayout in the bubble's font and width; then the time to paint
+// one viewport at the top, the middle and the end of the list.
 #include "BenchTable.h"
 #include "ProcessStats.h"
 
 #include "app/AppState.h"
 #include "app/Units.h"
-#include "bubble/CtrMsg.h"
+#include "bubble/BubbleGeometry.h"
+#include "bubble/BubbleText.h"
+#include "bubble/ChatMessage.h"
+#include "chat/MessageCanvas.h"
+#include "chat/MessageListGeometry.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QTemporaryDir>
-
-#include <memory>
+#include <QTextLayout>
 
 namespace {
 
 constexpr int kSizes[] = {1000, 10000};
-// The chat window's canvas width.
-constexpr int kCanvasWidthTwips = 6000;
+constexpr int kCanvasWidthPx = 400;
+constexpr int kViewportHeightPx = 435; // 11.5 cm
 constexpr quint32 kOperatorBackColor = 0x00FF8400;
 constexpr quint32 kOperatorForeColor = 0x00FFFFFF;
 constexpr quint32 kCustomerBackColor = 0x00F0E8E3;
@@ -28,10 +33,45 @@ constexpr quint32 kCustomerForeColor = 0x00000000;
 QString textOf(int i) {
     QString text = QStringLiteral("Messaggio %1 con qualche parola").arg(i);
     if (i % 3 == 1)
-        text += QStringLiteral("<br>e una seconda riga");
+        text += QStringLiteral("\r\ne una seconda riga");
     if (i % 3 == 2)
         text += QStringLiteral(" che prosegue abbastanza a lungo da andare a capo nella bolla");
     return text;
+}
+
+ChatMessage messageOf(int i) {
+    const bool fromOperator = i % 2 == 0;
+    return {QStringLiteral("14:05"),
+            fromOperator ? 7 : 0,
+            textOf(i),
+            false,
+            false,
+            fromOperator ? kOperatorBackColor : kCustomerBackColor,
+            fromOperator ? kOperatorForeColor : kCustomerForeColor};
+}
+
+// CPU microseconds per text for laying each text out once, as the floor of any list.
+double layoutFloorUs(int count) {
+    const QFont font = BubbleText::font(false);
+    const qreal width = Units::twipsToPixels(BubbleGeometry::kMaxTextWidth);
+    const ProcessStats before = ProcessStats::self();
+    for (int i = 0; i < count; ++i) {
+        QTextLayout layout(BubbleText::displayText(textOf(i)), font);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+            line.setLineWidth(width);
+        layout.endLayout();
+    }
+    return (ProcessStats::self().cpuSeconds - before.cpuSeconds) * 1e6 / count;
+}
+
+// Milliseconds to paint the viewport with its top at topPx, nothing laid out there before.
+double paintViewportMs(MessageCanvas &canvas, int topPx) {
+    QImage target(kCanvasWidthPx, kViewportHeightPx, QImage::Format_RGB32);
+    QElapsedTimer clock;
+    clock.start();
+    canvas.render(&target, QPoint(), QRegion(0, topPx, kCanvasWidthPx, kViewportHeightPx));
+    return clock.nsecsElapsed() / 1e6;
 }
 
 } // namespace
@@ -44,45 +84,48 @@ int main(int argc, char *argv[]) {
     AppState::instance().ApplicationFolder = folder.path();
 
     for (const int count : kSizes) {
-        auto canvas = std::make_unique<QWidget>();
-        canvas->resize(Units::twipsToPixels(kCanvasWidthTwips), 400);
-        // The chat window has been on screen before; its canvas hides during a run.
-        canvas->show();
+        const QString n = QStringLiteral("N=%1").arg(count);
+        const double floorUs = layoutFloorUs(count);
+
+        // The canvas in a viewport of its own, as in the chat window, which has been on screen
+        // before; the canvas hides during a run.
+        QWidget viewport;
+        viewport.resize(kCanvasWidthPx, kViewportHeightPx);
+        auto *canvas = new MessageCanvas(&viewport);
+        canvas->resize(kCanvasWidthPx, kViewportHeightPx);
+        viewport.show();
         QCoreApplication::processEvents();
         canvas->hide();
         const ProcessStats before = ProcessStats::self();
-        QElapsedTimer clock;
-        clock.start();
-        double topTwips = 0;
         for (int i = 0; i < count; ++i) {
-            auto *bubble = new CtrMsg(canvas.get());
-            const bool fromOperator = i % 2 == 0;
-            bubble->move(0, Units::twipsToPixels(topTwips));
-            bubble->setWidthTwips(kCanvasWidthTwips);
-            bubble->show();
-            bubble->setData(QStringLiteral("14:05"));
-            bubble->setIdOperatore(fromOperator ? 7 : 0);
-            bubble->setTesto(textOf(i));
-            bubble->setBackColor(fromOperator ? kOperatorBackColor : kCustomerBackColor);
-            bubble->setForeColor(fromOperator ? kOperatorForeColor : kCustomerForeColor);
-            topTwips += bubble->heightTwips();
+            const double bottomTwips = canvas->addMessage(messageOf(i));
+            const auto growth = MessageListGeometry::grow(float(Units::twipsToCm(bottomTwips)));
+            canvas->resize(kCanvasWidthPx,
+                           Units::twipsToPixels(Units::cmToTwips(growth.canvasHeightCm)));
+            // The exchange before each message runs the event loop.
             QCoreApplication::processEvents();
         }
-        canvas->resize(canvas->width(), Units::twipsToPixels(topTwips));
         canvas->show();
         QCoreApplication::processEvents();
-        const double perBubbleUs = clock.nsecsElapsed() / 1000.0 / count;
         const ProcessStats after = ProcessStats::self();
+        const double perMessageUs = (after.cpuSeconds - before.cpuSeconds) * 1e6 / count;
 
-        const QString n = QStringLiteral("N=%1").arg(count);
-        printRow(QStringLiteral("display: create, lay out, stack a bubble, ") + n, perBubbleUs,
-                 QStringLiteral("us/bubble"));
-        // On a shared machine the wall time includes waiting for a core; the CPU time does not.
-        printRow(QStringLiteral("display: CPU time per bubble, ") + n,
-                 (after.cpuSeconds - before.cpuSeconds) * 1e6 / count, QStringLiteral("us/bubble"));
-        printRow(QStringLiteral("display: resident memory per bubble, ") + n,
+        printRow(QStringLiteral("display: CPU time per message added, ") + n, perMessageUs,
+                 QStringLiteral("us/message"));
+        printRow(QStringLiteral("display: floor, one QTextLayout per text, ") + n, floorUs,
+                 QStringLiteral("us/text"));
+        printRow(QStringLiteral("display: per message / floor, ") + n, perMessageUs / floorUs,
+                 QStringLiteral("ratio"));
+        printRow(QStringLiteral("display: resident memory per message, ") + n,
                  double(after.residentKiB - before.residentKiB) / count,
-                 QStringLiteral("KiB/bubble"));
+                 QStringLiteral("KiB/message"));
+        const int bottomPx = canvas->height() - kViewportHeightPx;
+        printRow(QStringLiteral("display: paint a viewport at the top, ") + n,
+                 paintViewportMs(*canvas, 0), QStringLiteral("ms"));
+        printRow(QStringLiteral("display: paint a viewport in the middle, ") + n,
+                 paintViewportMs(*canvas, bottomPx / 2), QStringLiteral("ms"));
+        printRow(QStringLiteral("display: paint a viewport at the end, ") + n,
+                 paintViewportMs(*canvas, bottomPx), QStringLiteral("ms"));
     }
     return 0;
 }

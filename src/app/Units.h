@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QRect>
 #include <QtGlobal>
 #include <cmath>
 
@@ -13,6 +14,11 @@ constexpr double kTwipsPerCm = 567.0;
 
 inline int twipsToPixels(double twips) {
     return int(std::lround(twips / kTwipsPerPixel));
+}
+// Each edge rounds on its own, as the widgets placed in twips always did.
+inline QRect twipsToPixels(const QRect &twips) {
+    return QRect(twipsToPixels(twips.left()), twipsToPixels(twips.top()),
+                 twipsToPixels(twips.width()), twipsToPixels(twips.height()));
 }
 inline double pixelsToTwips(int pixels) {
     return pixels * kTwipsPerPixel;

@@ -3,13 +3,11 @@
 #include "bubble/TextHelpers.h"
 
 #include <cmath>
-#include <limits>
 
 namespace BubbleGeometry {
 
 namespace {
 
-constexpr int kMaxTextWidth = 4000;
 constexpr int kLineHeight = 245;
 constexpr int kShapeExtraWidth = 210;
 constexpr int kShapeExtraHeight = 115;
@@ -24,18 +22,24 @@ int clampedHeight(qint64 height) {
 
 } // namespace
 
-TextLayout layoutText(int naturalWidth, const QString &text) {
+int textWidth(int naturalWidth) {
+    return qBound(0, naturalWidth, kMaxTextWidth);
+}
+
+TextLayout layoutText(int naturalWidth, const QString &text, int laidOutLines) {
+    // Line breaks of every kind count, as the laid-out text breaks at each of them.
+    const QStringList hardLines = HardLines(text);
+    qint64 estimatedLines = hardLines.size();
+    if (naturalWidth > kMaxTextWidth) {
+        estimatedLines = 0;
+        for (const QString &line : hardLines)
+            estimatedLines += CountWrappedLines(kMaxTextWidth, line) + 1;
+    }
     TextLayout layout;
+    layout.textWidth = textWidth(naturalWidth);
     // Heights are plain ints: a long message gets all of its lines instead of failing half-way
     // at a 16-bit limit.
-    if (naturalWidth > kMaxTextWidth) {
-        layout.textWidth = kMaxTextWidth;
-        layout.textHeight =
-            clampedHeight((CountWrappedLines(kMaxTextWidth, text) + 1) * kLineHeight);
-    } else {
-        layout.textWidth = qMax(0, naturalWidth);
-        layout.textHeight = clampedHeight((text.count(QLatin1Char('\r')) + 1) * kLineHeight);
-    }
+    layout.textHeight = clampedHeight(qMax<qint64>(estimatedLines, laidOutLines) * kLineHeight);
     layout.shapeWidth = layout.textWidth + kShapeExtraWidth;
     layout.shapeHeight = layout.textHeight + kShapeExtraHeight;
     layout.controlHeight = kTextTop + layout.textHeight + kBottomMargin;
@@ -46,10 +50,11 @@ PictureLayout layoutPicture(qint64 naturalWidth, qint64 naturalHeight, int curre
     PictureLayout layout;
     layout.thumbnailWidth = kThumbnailWidth;
     layout.thumbnailHeight = clampedHeight(currentHeight);
-    // The scaled height is taken only where the 32-bit product of the stored format holds.
-    const qint64 product = naturalHeight * kThumbnailWidth;
-    if (naturalWidth > 0 && naturalHeight >= 0 && product <= std::numeric_limits<qint32>::max()) {
-        const float scaled = float(double(product) / double(naturalWidth));
+    // In 64 bits a very tall picture keeps its proportions instead of its old height.
+    if (naturalWidth > 0 && naturalHeight >= 0) {
+        // Stored in single precision, as the thumbnail's height always was.
+        const float scaled =
+            float(qMin(double(naturalHeight) * kThumbnailWidth / double(naturalWidth), 1e9));
         layout.thumbnailHeight = clampedHeight(std::llround(scaled));
     }
     layout.shapeWidth = layout.thumbnailWidth + kShapeExtraWidth;

@@ -14,6 +14,8 @@ constexpr int kTextLeft = 1080;
 constexpr int kTextTop = 75;
 constexpr int kThumbnailLeft = 945;
 constexpr int kThumbnailTop = 30;
+// The widest text before it wraps.
+constexpr int kMaxTextWidth = 4000;
 
 struct TextLayout {
     int textWidth = 0;
@@ -23,8 +25,13 @@ struct TextLayout {
     int controlHeight = 0;
 };
 
-// naturalWidth: the widest hard line of text in the bubble's font, in twips.
-TextLayout layoutText(int naturalWidth, const QString &text);
+// The text's width: its widest hard line, up to the widest a bubble allows.
+int textWidth(int naturalWidth);
+
+// naturalWidth: the widest hard line of text in the bubble's font, in twips; laidOutLines: the
+// lines the text takes when laid out at textWidth(naturalWidth). The width table's estimate
+// gives the height unless the laid-out text needs more lines: no line is ever hidden.
+TextLayout layoutText(int naturalWidth, const QString &text, int laidOutLines);
 
 struct PictureLayout {
     int thumbnailWidth = 0;
@@ -35,7 +42,7 @@ struct PictureLayout {
 };
 
 // naturalWidth, naturalHeight: the picture's size in twips; currentHeight: the thumbnail's
-// height before, kept when the picture gives no usable height.
+// height before, kept when the picture gives no usable width.
 PictureLayout layoutPicture(qint64 naturalWidth, qint64 naturalHeight, int currentHeight);
 
 } // namespace BubbleGeometry

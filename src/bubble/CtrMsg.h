@@ -1,85 +1,75 @@
 #pragma once
 
-#include <QImage>
-#include <QSize>
+#include <QRect>
+#include <QString>
 #include <QVariantMap>
-#include <QWidget>
-
-class BubbleShape;
-class QFrame;
-class QLabel;
-class QPlainTextEdit;
 
 // One chat message in the message list: a text or an attachment picture in a bubble, the time
-// and, for operators, a badge. Positions and sizes inside are twips; the bubble sets its own
-// height from its content and the list reads it back with heightTwips().
-class CtrMsg : public QWidget {
-    Q_OBJECT
-    Q_PROPERTY(quint32 BackColor READ BackColor WRITE setBackColor NOTIFY backColorChanged)
-    Q_PROPERTY(quint32 ForeColor READ ForeColor WRITE setForeColor NOTIFY foreColorChanged)
-    Q_PROPERTY(QString Data READ Data WRITE setData NOTIFY dataChanged)
-    Q_PROPERTY(QString Testo READ Testo WRITE setTesto NOTIFY testoChanged)
-    Q_PROPERTY(qint32 IdOperatore READ IdOperatore WRITE setIdOperatore NOTIFY idOperatoreChanged)
-
+// and, for operators, a badge. A plain value that the list paints: writing Testo or
+// ImmagineAttach lays the bubble out once, and every rectangle below is twips inside the bubble.
+class CtrMsg {
 public:
-    explicit CtrMsg(QWidget *parent = nullptr);
+    CtrMsg();
 
     // Colours are 0x00BBGGRR.
-    quint32 BackColor() const;
+    quint32 BackColor() const { return m_backColor; }
     void setBackColor(quint32 color);
-    quint32 ForeColor() const;
+    quint32 ForeColor() const { return m_labelColor; }
     void setForeColor(quint32 color);
-    QString Data() const;
+    QString Data() const { return m_data; }
     void setData(const QString &time);
     // Reads back the text with every "<br>" already a line break.
-    QString Testo() const;
-    void setTesto(const QString &text);
-    void setIsLink(bool isLink);
+    QString Testo() const { return m_testo; }
+    // isLink: whether the whole text is a web address (decided before, by whoever has a network).
+    void setTesto(const QString &text, bool isLink = false);
     qint32 IdOperatore() const { return m_idOperatore; }
     void setIdOperatore(qint32 id);
-    // Write-only, which a Qt property cannot be: a file name inside the TempImg folder of the
-    // application folder.
-    Q_INVOKABLE void setImmagineAttach(const QString &fileName);
-
-    int heightTwips() const { return m_heightTwips; }
-    void setWidthTwips(int width);
+    // A file name inside the TempImg folder of the application folder.
+    void setImmagineAttach(const QString &fileName);
 
     // The property bag of the hosting form; values equal to their default are left out.
     QVariantMap writeProperties() const;
     void readProperties(const QVariantMap &bag);
 
-signals:
-    void backColorChanged();
-    void foreColorChanged();
-    void dataChanged();
-    void testoChanged();
-    void idOperatoreChanged();
+    int widthTwips() const { return m_widthTwips; }
+    void setWidthTwips(int width) { m_widthTwips = width; }
+    int heightTwips() const { return m_heightTwips; }
 
-protected:
-    void resizeEvent(QResizeEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    QRect shapeRect() const { return m_shapeRect; }
+    bool isRounded() const { return m_rounded; }
+    // The text as shown and where; it may differ from Testo after readProperties.
+    bool showsText() const { return m_showsText; }
+    QString shownText() const { return m_shownText; }
+    QRect textRect() const { return m_textRect; }
+    quint32 textColor() const { return m_textColor; }
+    bool isLink() const { return m_isLink; }
+    // Empty when the file gave no picture.
+    bool showsPicture() const { return m_showsPicture; }
+    QString picturePath() const { return m_picturePath; }
+    QRect pictureRect() const { return m_pictureRect; }
+    bool showsBadge() const { return m_showsBadge; }
+    static QRect badgeRect();
+    bool showsTime() const { return m_showsTime; }
+    QRect timeRect() const;
 
 private:
-    void setHeightTwips(int height);
-    void UserControl_Resize();
-    void setLabelTextColor(quint32 color);
-    void showWithoutPicture();
-    int naturalTextWidth(const QString &text) const;
-    void TextMsg_Click();
-    void Image1_Click();
-
-    QFrame *m_frameMsg;
-    BubbleShape *m_shapeMsg;
-    QLabel *m_labelTesto;
-    QLabel *m_labelDataOra;
-    QLabel *m_imageKD;
-    QLabel *m_image1;
-    QPlainTextEdit *m_textMsg;
-
+    QString m_testo;
+    QString m_shownText;
+    QString m_data;
+    QString m_picturePath;
     qint32 m_idOperatore = 0;
+    quint32 m_backColor;
+    quint32 m_labelColor;
+    quint32 m_textColor;
+    QRect m_shapeRect;
+    QRect m_textRect;
+    QRect m_pictureRect;
+    int m_widthTwips;
+    int m_heightTwips;
+    bool m_rounded = true;
+    bool m_showsText = true;
     bool m_isLink = false;
-    QImage m_picture;
-    QSize m_thumbnailTwips;
-    int m_widthTwips = 0;
-    int m_heightTwips = 0;
+    bool m_showsPicture = false;
+    bool m_showsBadge = false;
+    bool m_showsTime = true;
 };

@@ -92,3 +92,20 @@ qint16 CountWrappedLines(qint32 maxWidth, const QString &text) {
     }
     return saturateToInt16(wraps + hardLines - 1);
 }
+
+// By hand: a regular expression split costs more than the whole text layout of a short message.
+QStringList HardLines(const QString &text) {
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        lines << text.mid(start, i - start);
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    lines << text.mid(start);
+    return lines;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // Plain text out of a chat message: every "<br>" becomes CR LF, every other tag disappears.
@@ -15,3 +16,6 @@ qint16 CountOccurrences(const QString &text, const QString &part);
 // characters' Windows-1252 codes; wraps at any character. Texts over 65,000 characters give 0,
 // and the count saturates at the 16-bit limit.
 qint16 CountWrappedLines(qint32 maxWidth, const QString &text);
+
+// The hard lines of text: CR LF, a lone CR and a lone LF each end one.
+QStringList HardLines(const QString &text);

@@ -4,8 +4,8 @@
 #include "app/Clock.h"
 #include "app/SharedHelpers.h"
 #include "app/Units.h"
-#include "bubble/CtrMsg.h"
 #include "chat/LiveChatService.h"
+#include "chat/MessageCanvas.h"
 #include "chat/MessageListGeometry.h"
 #include "chat/ModuleScreenSnapshot.h"
 #include "chat/WindowPlacement.h"
@@ -36,8 +36,6 @@ constexpr quint32 kWindowColor = 0x00FFFFFF;
 constexpr quint32 kHeaderColor = 0x0000C573;
 constexpr quint32 kHeaderTextColor = 0x00FFFFFF;
 constexpr int kCanvasWidthTwips = 6000;
-constexpr int kFirstBubbleLeftTwips = 15;
-constexpr int kFirstBubbleWidthTwips = 5955;
 constexpr int kScrollPageStep = 10;
 constexpr int kCaptureDelayMs = 500;
 
@@ -139,10 +137,9 @@ void ChatFrm::buildMessageList() {
     frame1->setBackgroundRole(QPalette::Base);
     frame1->setAutoFillBackground(true);
 
-    m_picture1 = new QWidget(frame1);
+    m_picture1 = new MessageCanvas(frame1);
     m_picture1->setObjectName(QStringLiteral("Picture1"));
     m_picture1->setGeometry(twipsRect(0, 15, kCanvasWidthTwips, 6060));
-    fillBackground(m_picture1, kWindowColor);
 
     m_vScroll1 = new QScrollBar(Qt::Vertical, frame1);
     m_vScroll1->setObjectName(QStringLiteral("VScroll1"));
@@ -151,15 +148,6 @@ void ChatFrm::buildMessageList() {
     m_vScroll1->setPageStep(kScrollPageStep);
     m_vScroll1->hide();
     connect(m_vScroll1, &QScrollBar::valueChanged, this, &ChatFrm::moveCanvasFor);
-
-    // Bubble 0 has its own place; the first message makes it visible.
-    auto *first = new CtrMsg(m_picture1);
-    first->setObjectName(QStringLiteral("CtrMsg1"));
-    first->move(Units::twipsToPixels(kFirstBubbleLeftTwips), 0);
-    first->setWidthTwips(kFirstBubbleWidthTwips);
-    first->hide();
-    m_bubbles.push_back(first);
-    m_bubbleTopsTwips.push_back(0);
 }
 
 void ChatFrm::buildInputLine() {
@@ -247,31 +235,7 @@ void ChatFrm::setCanvasVisible(bool visible) {
 
 // Each new bubble stands on the one before it; earlier bubbles are never laid out again.
 void ChatFrm::addMessage(const ChatMessage &message) {
-    CtrMsg *added = m_bubbles.back();
-    double top = 0;
-    if (m_shownBubbles > 0) {
-        top = m_bubbleTopsTwips.back() + m_bubbles.back()->heightTwips();
-        added = new CtrMsg(m_picture1);
-        added->setObjectName(QStringLiteral("CtrMsg1"));
-        added->move(0, Units::twipsToPixels(top));
-        added->setWidthTwips(kCanvasWidthTwips);
-        m_bubbles.push_back(added);
-        m_bubbleTopsTwips.push_back(top);
-    }
-    ++m_shownBubbles;
-    added->show();
-    added->setData(message.time);
-    added->setIdOperatore(message.idOperatore);
-    if (message.isPicture) {
-        added->setImmagineAttach(message.text);
-    } else {
-        added->setTesto(message.text);
-        added->setIsLink(message.isLink);
-    }
-    added->setBackColor(message.backColor);
-    added->setForeColor(message.foreColor);
-
-    const double bottomTwips = top + added->heightTwips();
+    const double bottomTwips = m_picture1->addMessage(message);
     const auto growth = MessageListGeometry::grow(float(Units::twipsToCm(bottomTwips)));
     m_picture1->resize(m_picture1->width(), cmToPixels(growth.canvasHeightCm));
     if (!growth.scrollBarVisible) {

@@ -6,11 +6,10 @@
 
 #include <QTimer>
 #include <QWidget>
-#include <vector>
 
 class ChatService;
 class Clock;
-class CtrMsg;
+class MessageCanvas;
 class QLineEdit;
 class QScrollBar;
 
@@ -56,10 +55,7 @@ private:
 
     ChatSession m_session;
     QTimer m_timerChat;
-    QWidget *m_picture1 = nullptr;
+    MessageCanvas *m_picture1 = nullptr;
     QScrollBar *m_vScroll1 = nullptr;
     QLineEdit *m_textMsg = nullptr;
-    std::vector<CtrMsg *> m_bubbles;
-    std::vector<double> m_bubbleTopsTwips;
-    int m_shownBubbles = 0;
 };

@@ -44,16 +44,31 @@ private slots:
         QTEST(int(CountWrappedLines(maxWidth, text)), "lines");
     }
 
+    void hardLines_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("CR LF is one break") << u"a\r\nb"_s << QStringList{u"a"_s, u"b"_s};
+        QTest::newRow("lone CR and lone LF break too")
+            << u"a\rb\nc"_s << QStringList{u"a"_s, u"b"_s, u"c"_s};
+        QTest::newRow("LF CR is two breaks")
+            << u"a\n\rb"_s << QStringList{u"a"_s, QString(), u"b"_s};
+        QTest::newRow("empty text, one line") << QString() << QStringList{QString()};
+    }
+    void hardLines() {
+        QFETCH(QString, text);
+        QTEST(HardLines(text), "lines");
+    }
+
     void exactlyTheWidestTextCountsHardLines() {
-        const TextLayout l = layoutText(4000, u"a\r\nb\r\nc"_s);
+        const TextLayout l = layoutText(4000, u"a\r\nb\r\nc"_s, 3);
         QCOMPARE(QList({l.textWidth, l.textHeight, l.shapeWidth, l.shapeHeight, l.controlHeight}),
                  QList({4000, 735, 4210, 850, 900}));
     }
 
-    void pictureWithoutUsableHeightKeepsIt() {
+    void pictureWithoutUsableWidthKeepsItsHeight() {
         QCOMPARE(layoutPicture(0, 1, 540).thumbnailHeight, 540);
-        QCOMPARE(layoutPicture(15000, 444614, 2415).thumbnailHeight, 2415); // over 32 bits
-        QCOMPARE(layoutPicture(444613, 444613, 540).thumbnailHeight, 4830); // at the limit
+        QCOMPARE(layoutPicture(15000, 444614, 2415).thumbnailHeight, 143166);        // over 32 bits
+        QCOMPARE(layoutPicture(1, 1'000'000'000, 540).thumbnailHeight, 100'000'000); // capped
     }
 
     void linkTarget_data() {

@@ -1,60 +1,43 @@
 #include "bubble/CtrMsg.h"
 
 #include "app/AppState.h"
-#include "app/Units.h"
-#include "bubble/BubbleShape.h"
-#include "viewer/ImgFrm.h"
 
-#include <QDesktopServices>
 #include <QDir>
-#include <QLabel>
-#include <QPlainTextEdit>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextLayout>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// A missing child fails the test by a null dereference.
-template<class T = QWidget> T *child(const QWidget &parent, const char *name) {
-    return parent.findChild<T *>(QLatin1String(name));
-}
+// The message that the width table gives three lines and the laid-out text four.
+const QString kCutText = u"Ho controllato il suo archivio: i dati sono corretti, ma l'ultimo "
+                         u"aggiornamento non ha completato la sincronizzazione dell'archivio "
+                         u"clienti."_s;
 
-bool shown(const char *name, const CtrMsg &bubble) {
-    return !child(bubble, name)->isHidden();
-}
+enum class Thumbnail { None, Painted, Empty };
 
 } // namespace
 
-// Sizes are in pixels, a fifteenth of the bubble's twips.
+// A bubble as a value: its properties and its rectangles in twips, no widget anywhere.
 class TestCtrMsg : public QObject {
     Q_OBJECT
     QTemporaryDir m_appFolder;
-    QList<QUrl> m_opened;
-
-public slots:
-    void open(const QUrl &url) { m_opened.append(url); }
 
 private slots:
     void initTestCase() {
         QVERIFY(QDir(m_appFolder.path()).mkpath(u"TempImg/sub"_s));
         AppState::instance().ApplicationFolder = m_appFolder.path();
-        QDesktopServices::setUrlHandler(u"http"_s, this, "open");
-        QDesktopServices::setUrlHandler(u"https"_s, this, "open");
         const QString folder = m_appFolder.path() + u"/TempImg/"_s;
         QVERIFY(QImage(644, 322, QImage::Format_RGB32).save(folder + u"wide.png"_s));
         QVERIFY(QImage(100, 100, QImage::Format_RGB32).save(folder + u"sub/square.jpg"_s));
+        QImage tall(200, 30000, QImage::Format_Mono);
+        tall.fill(0);
+        QVERIFY(tall.save(folder + u"tall.png"_s));
         QVERIFY(QImage(100, 100, QImage::Format_RGB32).save(folder + u"../outside.png"_s));
         QFile notes(folder + u"notes.png"_s);
         QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("solo testo") > 0);
-    }
-
-    void cleanupTestCase() {
-        QDesktopServices::unsetUrlHandler(u"http"_s);
-        QDesktopServices::unsetUrlHandler(u"https"_s);
     }
 
     void propertyBag() {
@@ -68,94 +51,93 @@ private slots:
         CtrMsg restored;
         restored.readProperties(bag);
         QCOMPARE(restored.writeProperties(), bag);
-        QVERIFY(shown("ImageKD", restored));
+        QVERIFY(restored.showsBadge());
+        QCOMPARE(restored.ForeColor(), 0u); // absent: black
         restored.readProperties({{u"BackColor"_s, u"blu"_s}, {u"IdOperatore"_s, u"tre"_s}});
         QCOMPARE(restored.writeProperties(), QVariantMap()); // unreadable values are defaults
-        QVERIFY(!shown("ImageKD", restored));
+        QVERIFY(!restored.showsBadge());
     }
 
     void badgeAndTime() {
         CtrMsg bubble;
         bubble.setIdOperatore(1);
-        QVERIFY(shown("ImageKD", bubble) && shown("LabelDataOra", bubble));
+        QVERIFY(bubble.showsBadge() && bubble.showsTime());
         bubble.setIdOperatore(-3); // not an operator: the time goes for good
         bubble.setIdOperatore(5);
-        QVERIFY(shown("ImageKD", bubble) && !shown("LabelDataOra", bubble));
+        QVERIFY(bubble.showsBadge() && !bubble.showsTime());
         bubble.setIdOperatore(0);
-        QVERIFY(!shown("ImageKD", bubble));
+        QVERIFY(!bubble.showsBadge());
     }
 
-    void textAndLink_data() {
+    void text_data() {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("textTwips");
-        QTest::addColumn<QList<QUrl>>("opened");
-        QTest::newRow("wide capitals") << u"MMM WWW @@@ %%% WWW"_s << 245 << QList<QUrl>();
-        QTest::newRow("three lines from br") << u"uno<br>due<br>tre"_s << 735 << QList<QUrl>();
-        // 420 characters wrap 8 times by the width table.
-        QTest::newRow("long text wraps") << u"parola "_s.repeated(60) << 2205 << QList<QUrl>();
-        QTest::newRow("200 lines") << u"x<br>"_s.repeated(199) + u'x' << 49000 << QList<QUrl>();
-        QTest::newRow("link in capitals opens as written")
-            << u"HTTPS://ESEMPIO.IT/Pagina"_s << 245 << QList{QUrl(u"https://esempio.it/Pagina"_s)};
+        QTest::addColumn<QRect>("textRect");
+        QTest::addColumn<int>("height");
+        QTest::newRow("empty: one line") << QString() << QRect(1080, 75, 0, 245) << 410;
+        QTest::newRow("one short line") << u"ciao"_s << QRect(1080, 75, 360, 245) << 410;
+        QTest::newRow("three lines from br")
+            << u"uno<br>due<br>tre"_s << QRect(1080, 75, 330, 735) << 900;
+        QTest::newRow("a bare line feed is a line too")
+            << u"uno\ndue"_s << QRect(1080, 75, 330, 490) << 655;
+        QTest::newRow("upper-case BR is no break")
+            << u"uno<BR>due"_s << QRect(1080, 75, 1155, 245) << 410;
+        // "r", "f" and "t" are wider in the width table than in the font.
+        QTest::newRow("the width table's estimate when larger: 5 lines, not 4")
+            << u"ff rr tt "_s.repeated(30) << QRect(1080, 75, 4000, 1225) << 1390;
+        QTest::newRow("the laid-out lines when more: 4, not 3")
+            << kCutText << QRect(1080, 75, 4000, 980) << 1145;
+        QTest::newRow("the laid-out lines when more: 10, not 9")
+            << u"parola "_s.repeated(60) << QRect(1080, 75, 4000, 2450) << 2615;
+        QTest::newRow("200 lines")
+            << u"x<br>"_s.repeated(199) + u'x' << QRect(1080, 75, 105, 49000) << 49165;
     }
-    void textAndLink() {
+    void text() {
         QFETCH(QString, text);
-        QFETCH(int, textTwips);
-        QFETCH(QList<QUrl>, opened);
+        QFETCH(QRect, textRect);
         CtrMsg bubble;
-        bubble.setTesto(text);
-        bubble.setIsLink(!opened.isEmpty());
-        bubble.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&bubble));
-        QCOMPARE(bubble.heightTwips(), 75 + textTwips + 90);
-        auto *box = child<QPlainTextEdit>(bubble, "TextMsg");
-        QCOMPARE(box->geometry(), QRect(72, 5, box->width(), Units::twipsToPixels(textTwips)));
-        QCOMPARE(child(bubble, "ShapeMSG")->geometry(),
-                 QRect(65, 2, box->width() + 14, Units::twipsToPixels(textTwips + 115)));
-        // CR LF is one break, and the measured width holds each hard line on one shown line.
-        QCOMPARE(box->document()->blockCount(), text.count(u"<br>"_s) + 1);
-        for (QTextBlock block = box->document()->firstBlock();
-             block.isValid() && box->width() < 267; block = block.next())
-            QCOMPARE(block.layout()->lineCount(), 1);
-        m_opened.clear();
-        QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
-        QCOMPARE(m_opened, opened);
-        QCOMPARE(box->font().underline(), !m_opened.isEmpty());
+        bubble.setTesto(text, true);
+        QCOMPARE(bubble.textRect(), textRect);
+        QCOMPARE(bubble.shapeRect(),
+                 QRect(975, 30, textRect.width() + 210, textRect.height() + 115));
+        QTEST(bubble.heightTwips(), "height");
+        QVERIFY(bubble.showsText() && bubble.isLink() && bubble.isRounded());
     }
 
     void picture_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("controlTwips");
-        QTest::addColumn<int>("thumbnailHeight"); // 0: no thumbnail
-        QTest::addColumn<QSize>("viewed");
-        QTest::newRow("644x322 PNG reduced") << u"wide.png"_s << 2535 << 161 << QSize(644, 322);
-        QTest::newRow("subfolder JPEG") << u"sub/square.jpg"_s << 4950 << 322 << QSize(100, 100);
-        QTest::newRow("not a picture keeps its size") << u"notes.png"_s << 660 << 36 << QSize();
-        QTest::newRow("missing file") << u"missing.png"_s << 570 << 0 << QSize();
-        QTest::newRow("outside the picture folder") << u"../outside.png"_s << 570 << 0 << QSize();
+        QTest::addColumn<Thumbnail>("thumbnail");
+        QTest::addColumn<QRect>("pictureRect"); // thumbnail or not, the one after the write
+        QTest::addColumn<int>("height");
+        QTest::newRow("644x322 PNG reduced")
+            << u"wide.png"_s << Thumbnail::Painted << QRect(945, 30, 4830, 2415) << 2535;
+        QTest::newRow("100x100 JPEG in a subfolder enlarged")
+            << u"sub/square.jpg"_s << Thumbnail::Painted << QRect(945, 30, 4830, 4830) << 4950;
+        QTest::newRow("200x30000 keeps its proportions")
+            << u"tall.png"_s << Thumbnail::Painted << QRect(945, 30, 4830, 724500) << 724620;
+        QTest::newRow("not a picture keeps the thumbnail's size")
+            << u"notes.png"_s << Thumbnail::Empty << QRect(945, 30, 4830, 540) << 660;
+        QTest::newRow("missing file")
+            << u"missing.png"_s << Thumbnail::None << QRect(945, 30, 4830, 540) << 570;
+        QTest::newRow("outside the picture folder")
+            << u"../outside.png"_s << Thumbnail::None << QRect(945, 30, 4830, 540) << 570;
     }
     void picture() {
         QFETCH(QString, name);
-        QFETCH(int, thumbnailHeight);
+        QFETCH(Thumbnail, thumbnail);
+        QFETCH(QRect, pictureRect);
         CtrMsg bubble;
         bubble.setImmagineAttach(name);
-        bubble.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&bubble));
-        QTEST(bubble.heightTwips(), "controlTwips");
-        auto *image = child(bubble, "Image1");
-        // Without a thumbnail the text box stays and the bubble keeps its rounded corners.
-        const bool rounded = child<BubbleShape>(bubble, "ShapeMSG")->isRounded();
-        QCOMPARE(QList({image->isHidden(), shown("TextMsg", bubble), rounded}),
-                 QList<bool>(3, thumbnailHeight == 0));
-        if (thumbnailHeight > 0) {
-            QCOMPARE(image->geometry(), QRect(63, 2, 322, thumbnailHeight));
-            // One viewer shows each clicked picture at its full size.
-            QTest::mouseClick(image, Qt::LeftButton);
-            const auto *viewed = child<QLabel>(ImgFrm::instance(), "Image1");
-            QTEST(viewed->isHidden() ? QSize() : viewed->pixmap().size(), "viewed");
-            ImgFrm::instance().hide();
-        }
+        QCOMPARE(bubble.showsPicture(), thumbnail != Thumbnail::None);
+        QCOMPARE(bubble.picturePath().isEmpty(), thumbnail != Thumbnail::Painted);
+        QCOMPARE(bubble.pictureRect(), pictureRect);
+        QTEST(bubble.heightTwips(), "height");
+        // Without a thumbnail the text stays and the bubble keeps its rounded corners.
+        QCOMPARE(bubble.showsText(), thumbnail == Thumbnail::None);
+        QCOMPARE(bubble.isRounded(), thumbnail == Thumbnail::None);
+        if (thumbnail != Thumbnail::None)
+            QCOMPARE(bubble.shapeRect(), QRect(975, 30, 5040, pictureRect.height() + 115));
         bubble.setTesto(u"ciao"_s);
-        QVERIFY(shown("TextMsg", bubble));
+        QVERIFY(bubble.showsText());
         QCOMPARE(bubble.heightTwips(), 410);
     }
 };

@@ -1,8 +1,8 @@
 #include "ChatFakes.h"
 
 #include "app/Units.h"
-#include "bubble/CtrMsg.h"
 #include "chat/ChatFrm.h"
+#include "chat/MessageCanvas.h"
 #include "chat/MessageListGeometry.h"
 
 #include <QDir>
@@ -71,23 +71,20 @@ void TestChatFrm::sendingStacksTheAnswersInTheCorner() {
 
     // 200 and 600 twips from the right and bottom edges of the 800x800 offscreen screen.
     QCOMPARE(frm.pos(), QPoint(800 - 425 - 13, 800 - 571 - 40));
-    auto *canvas = frm.findChild<QWidget *>("Picture1");
-    const QList<CtrMsg *> bubbles = canvas->findChildren<CtrMsg *>();
-    QCOMPARE(bubbles.size(), kMessages);
-    double bottomTwips = 0;
+    // One-line bubbles of 410 twips stacked from the top; the first has its own left edge.
+    auto *canvas = frm.findChild<MessageCanvas *>("Picture1");
+    QCOMPARE(canvas->count(), kMessages);
     for (int i = 0; i < kMessages; ++i) {
-        QCOMPARE(bubbles[i]->Testo(), QString::number(i + 1));
-        QVERIFY(bubbles[i]->isVisibleTo(&frm));
-        if (i > 0)
-            QCOMPARE(bubbles[i]->y(), Units::twipsToPixels(bottomTwips));
-        bottomTwips += bubbles[i]->heightTwips();
+        QCOMPARE(canvas->bubble(i).Testo(), QString::number(i + 1));
+        QCOMPARE(canvas->bubbleOriginTwips(i), QPointF(i == 0 ? 15 : 0, 410 * i));
     }
-    const auto growth = MessageListGeometry::grow(float(Units::twipsToCm(bottomTwips)));
+    // 25 x 410 twips end at 18.08 cm: maximum 19, the canvas 7.5 cm above the viewport's top.
     const auto *bar = frm.findChild<QScrollBar *>("VScroll1");
-    QVERIFY(growth.scrollBarVisible && bar->isVisibleTo(&frm));
-    QCOMPARE(bar->maximum(), growth.maximum);
-    QCOMPARE(bar->value(), growth.maximum);
-    QCOMPARE(canvas->y(), Units::twipsToPixels(Units::cmToTwips(11.5 - growth.maximum)));
+    QVERIFY(bar->isVisibleTo(&frm));
+    QCOMPARE(bar->maximum(), 19);
+    QCOMPARE(bar->value(), 19);
+    QCOMPARE(canvas->y(), -284);
+    QCOMPARE(canvas->height(), 683);
 }
 
 namespace {
@@ -97,16 +94,37 @@ const QString kCutText = QStringLiteral(
     "completato la sincronizzazione dell'archivio clienti.");
 // Rows above the rounded lower corners of that message's old, too short bubble.
 constexpr int kSameRows = 502;
+// Where the fourth line, "clienti.", lies now that the bubble holds it.
+constexpr QRect kFourthLine(72, 507, 60, 16);
+
+// The time column between the badge and the bubbles: the old list drew the time black instead
+// of its grey, so there only how much of each pixel the glyphs cover is compared.
+constexpr int kTimeColumnLeft = 29;
+constexpr int kTimeColumnRight = 64;
+constexpr int kOldTimeGrey = 0;
+constexpr int kTimeGrey = 128;
+
+bool isGrey(const QColor &pixel) {
+    return pixel.red() == pixel.green() && pixel.green() == pixel.blue();
+}
+
+double inkCover(const QColor &pixel, int inkGrey) {
+    return (255 - qGray(pixel.rgb())) / double(255 - inkGrey);
+}
 
 // Pixels differ when any channel differs by more than glyph antialiasing would.
-int differingPixels(const QImage &a, const QImage &b, int rows) {
+int differingPixels(const QImage &painted, const QImage &reference, int rows) {
     int differing = 0;
     for (int y = 0; y < rows; ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
-            if (qMax(qMax(qAbs(p.red() - q.red()), qAbs(p.green() - q.green())),
-                     qAbs(p.blue() - q.blue())) > 64)
+        for (int x = 0; x < painted.width(); ++x) {
+            const QColor p = painted.pixelColor(x, y), q = reference.pixelColor(x, y);
+            if (x >= kTimeColumnLeft && x < kTimeColumnRight && isGrey(p) && isGrey(q)) {
+                if (qAbs(inkCover(p, kTimeGrey) - inkCover(q, kOldTimeGrey)) > 0.25)
+                    ++differing;
+            } else if (qMax(qMax(qAbs(p.red() - q.red()), qAbs(p.green() - q.green())),
+                            qAbs(p.blue() - q.blue())) > 64) {
                 ++differing;
+            }
         }
     return differing;
 }
@@ -149,6 +167,16 @@ void TestChatFrm::paintsTheReferenceConversation() {
     QCOMPARE(painted.width(), reference.width());
     QVERIFY(painted.height() >= kSameRows && reference.height() >= kSameRows);
     QCOMPARE(differingPixels(painted, reference, kSameRows), 0);
+
+    QCOMPARE(painted.height(), 529); // the canvas grew by the line the old bubble cut off
+    int blue = 0, white = 0;
+    for (int y = kFourthLine.top(); y <= kFourthLine.bottom(); ++y)
+        for (int x = kFourthLine.left(); x <= kFourthLine.right(); ++x) {
+            const QRgb pixel = painted.pixel(x, y);
+            blue += pixel == qRgb(0, 132, 255);
+            white += qGray(pixel) > 200;
+        }
+    QVERIFY2(blue > 400 && white > 40, qPrintable(QStringLiteral("%1 %2").arg(blue).arg(white)));
 }
 
 QTEST_MAIN(TestChatFrm)

@@ -1,0 +1,84 @@
+#include "bubble/BubblePainter.h"
+
+#include "app/Units.h"
+#include "bubble/CtrMsg.h"
+
+#include <QCursor>
+#include <QPainter>
+#include <QPixmap>
+
+namespace {
+
+constexpr qreal kCornerRadius = 8;
+constexpr quint32 kTimeColor = 0x00808080;
+constexpr qreal kTimePointSize = 8.25;
+const QString kBadgeResource = QStringLiteral(":/bubble/badge.png");
+const QString kHandCursorResource = QStringLiteral(":/bubble/hand.png");
+constexpr QPoint kHandHotSpot(13, 5);
+
+// Arial Narrow is rarely installed off Windows; a condensed Liberation Sans keeps its width.
+QFont timeFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans Narrow"),
+                      QStringLiteral("Liberation Sans")});
+    font.setStretch(QFont::Condensed);
+    font.setPointSizeF(kTimePointSize);
+    return font;
+}
+
+} // namespace
+
+// A static library's resources register only when asked to, from the global namespace.
+static QPixmap bubblePicture(const QString &resource) {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(bubble);
+        return true;
+    }();
+    Q_UNUSED(registered);
+    return QPixmap(resource);
+}
+
+QCursor BubblePainter::handCursor() {
+    return QCursor(bubblePicture(kHandCursorResource), kHandHotSpot.x(), kHandHotSpot.y());
+}
+
+void BubblePainter::paint(QPainter &painter, const CtrMsg &bubble, QPoint origin) const {
+    using Units::twipsToPixels;
+    painter.save();
+    const QRect control(
+        origin, QSize(twipsToPixels(bubble.widthTwips()), twipsToPixels(bubble.heightTwips())));
+    painter.setClipRect(control);
+    painter.fillRect(control, background);
+
+    const QRect shape = twipsToPixels(bubble.shapeRect()).translated(origin);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Units::fromOleColor(bubble.BackColor()));
+    if (bubble.isRounded()) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.drawRoundedRect(shape, kCornerRadius, kCornerRadius);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+    } else {
+        painter.drawRect(shape);
+    }
+
+    if (bubble.showsTime()) {
+        static const QFont font = timeFont();
+        painter.setFont(font);
+        painter.setPen(Units::fromOleColor(kTimeColor));
+        painter.drawText(twipsToPixels(bubble.timeRect()).translated(origin),
+                         Qt::AlignLeft | Qt::AlignVCenter, bubble.Data());
+    }
+    static const QPixmap badge = bubblePicture(kBadgeResource);
+    if (bubble.showsBadge())
+        painter.drawPixmap(twipsToPixels(CtrMsg::badgeRect()).translated(origin).topLeft(), badge);
+    if (bubble.showsPicture() && !thumbnail.isNull())
+        painter.drawImage(twipsToPixels(bubble.pictureRect()).translated(origin).topLeft() +
+                              thumbnailOffset,
+                          thumbnail);
+    if (bubble.showsText() && text) {
+        painter.setPen(Units::fromOleColor(bubble.textColor()));
+        text->draw(&painter, twipsToPixels(bubble.textRect()).translated(origin).topLeft(),
+                   selection);
+    }
+    painter.restore();
+}
