@@ -123,8 +123,10 @@ void MessageCanvas::paintEvent(QPaintEvent *event) {
             QTextLayout::FormatRange range;
             range.start = qMin(m_selection.anchor, m_selection.position);
             range.length = qAbs(m_selection.position - m_selection.anchor);
-            range.format.setBackground(palette().highlight());
-            range.format.setForeground(palette().highlightedText());
+            // The palette's highlight vanishes on a blue bubble; the bubble's colours swapped
+            // stand out on every bubble.
+            range.format.setBackground(Units::fromOleColor(shown.textColor()));
+            range.format.setForeground(Units::fromOleColor(shown.BackColor()));
             bubblePainter.selection << range;
         }
         bubblePainter.paint(painter, shown, area.topLeft());
