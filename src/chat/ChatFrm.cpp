@@ -24,6 +24,10 @@
 #include <QToolButton>
 #include <limits>
 
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
+
 namespace {
 const QString kCaption = QStringLiteral("Servizio clienti Quintaro");
 const QString kMessageBoxTitle = QStringLiteral("Brenno");
@@ -144,7 +148,7 @@ void ChatFrm::buildMessageList() {
     m_vScroll1 = new QScrollBar(Qt::Vertical, frame1);
     m_vScroll1->setObjectName(QStringLiteral("VScroll1"));
     m_vScroll1->setGeometry(twipsRect(6015, 0, 270, 6525));
-    m_vScroll1->setRange(0, 0);
+    m_vScroll1->setRange(MessageListGeometry::kScrollMinimum, MessageListGeometry::kScrollMinimum);
     m_vScroll1->setPageStep(kScrollPageStep);
     m_vScroll1->hide();
     connect(m_vScroll1, &QScrollBar::valueChanged, this, &ChatFrm::moveCanvasFor);
@@ -191,12 +195,18 @@ void ChatFrm::showAsForMessage() {
 }
 
 bool ChatFrm::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_textMsg && event->type() == QEvent::KeyRelease) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        // Holding Enter down repeats presses, but it is one message.
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        if (enter && !key->isAutoRepeat())
-            m_session.sendMessage();
+    const bool keyEvent = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+    if (watched != m_textMsg || !keyEvent)
+        return QWidget::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (enter && event->type() == QEvent::KeyPress)
+        m_enterPressedInTextMsg = true;
+    // Holding Enter down repeats presses, but it is one message.
+    if (enter && event->type() == QEvent::KeyRelease && !key->isAutoRepeat() &&
+        m_enterPressedInTextMsg) {
+        m_enterPressedInTextMsg = false;
+        m_session.sendMessage();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -222,6 +232,12 @@ void ChatFrm::clearInput() {
 }
 void ChatFrm::showWindow() {
     show();
+}
+void ChatFrm::showForUser() {
+    show();
+    raise();
+    activateWindow();
+    m_textMsg->setFocus(Qt::OtherFocusReason);
 }
 void ChatFrm::hideWindow() {
     hide();
@@ -268,8 +284,18 @@ bool ChatFrm::captureScreen(const QString &path) {
     return ModuleScreenSnapshot::CaptureScreen(path);
 }
 
-void ChatFrm::startProgram(const QString &path) {
-    QProcess::startDetached(path, {});
+bool ChatFrm::startProgram(const QString &path) {
+    m_programPid = 0;
+    return QProcess::startDetached(path, {}, {}, &m_programPid);
+}
+
+bool ChatFrm::programRunning() const {
+#ifdef Q_OS_UNIX
+    // Signal 0 only asks whether the process is there.
+    return m_programPid > 0 && ::kill(pid_t(m_programPid), 0) == 0;
+#else
+    return false; // no way to ask here: the once-a-minute rule alone holds
+#endif
 }
 
 // Before the event loop runs, quitting is only heard once it starts.

@@ -24,6 +24,8 @@ public:
 
     void InizializzaChat();
     void showAsForMessage() override;
+    // Shown because the customer asked for it: activated, the input box ready for typing.
+    void showForUser() override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -47,7 +49,8 @@ private:
     bool askYesNo(const QString &question) override;
     void waitForScreenToSettle() override;
     bool captureScreen(const QString &path) override;
-    void startProgram(const QString &path) override;
+    bool startProgram(const QString &path) override;
+    bool programRunning() const override;
     void endProcess() override;
 
     void setInterval(int milliseconds) override;
@@ -58,4 +61,8 @@ private:
     MessageCanvas *m_picture1 = nullptr;
     QScrollBar *m_vScroll1 = nullptr;
     QLineEdit *m_textMsg = nullptr;
+    // A release of Enter counts only after its press reached the input box: the press that
+    // closed a message box must not send again.
+    bool m_enterPressedInTextMsg = false;
+    qint64 m_programPid = 0;
 };

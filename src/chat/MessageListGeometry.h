@@ -5,6 +5,9 @@
 namespace MessageListGeometry {
 
 constexpr double kViewportHeightCm = 11.5;
+// The scroll bar's lowest value: the canvas then stands half a centimetre down, the first
+// message whole at the top. Lower values would show an empty list.
+constexpr int kScrollMinimum = 11;
 
 struct Growth {
     double canvasHeightCm = kViewportHeightCm;

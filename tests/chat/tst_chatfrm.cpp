@@ -59,6 +59,8 @@ void TestChatFrm::sendingStacksTheAnswersInTheCorner() {
         QCoreApplication::sendEvent(textMsg, &event);
     };
     textMsg->setText(QStringLiteral("buongiorno"));
+    key(QEvent::KeyRelease, Qt::Key_Return); // the press closed a message box: nothing sent
+    QVERIFY(log.isEmpty());
     key(QEvent::KeyPress, Qt::Key_Return);
     key(QEvent::KeyRelease, Qt::Key_Return, true); // Enter held down: one message
     QVERIFY(log.isEmpty());
@@ -81,10 +83,17 @@ void TestChatFrm::sendingStacksTheAnswersInTheCorner() {
     // 25 x 410 twips end at 18.08 cm: maximum 19, the canvas 7.5 cm above the viewport's top.
     const auto *bar = frm.findChild<QScrollBar *>("VScroll1");
     QVERIFY(bar->isVisibleTo(&frm));
+    QCOMPARE(bar->minimum(), 11); // the first message whole at the top, never an empty list
     QCOMPARE(bar->maximum(), 19);
     QCOMPARE(bar->value(), 19);
     QCOMPARE(canvas->y(), -284);
     QCOMPARE(canvas->height(), 683);
+
+    // Messages never take the focus; the customer's own request does.
+    QVERIFY(!frm.isActiveWindow());
+    frm.showForUser();
+    QVERIFY(QTest::qWaitForWindowActive(&frm));
+    QCOMPARE(QApplication::focusWidget(), textMsg);
 }
 
 namespace {
