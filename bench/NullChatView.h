@@ -13,6 +13,7 @@ public:
     QString inputText() const override { return {}; }
     void clearInput() override {}
     void showWindow() override {}
+    void showForUser() override {}
     void hideWindow() override {}
     void showAsForMessage() override {}
     void beep() override {}
@@ -22,7 +23,8 @@ public:
     bool askYesNo(const QString &) override { return false; }
     void waitForScreenToSettle() override {}
     bool captureScreen(const QString &) override { return false; }
-    void startProgram(const QString &) override {}
+    bool startProgram(const QString &) override { return false; }
+    bool programRunning() const override { return false; }
     void endProcess() override {}
 };
 

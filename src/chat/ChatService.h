@@ -12,8 +12,8 @@ public:
     virtual QString post(const QString &endpoint, const QString &envelope) = 0;
     // Fetches an operator's picture into path; true when the file was stored.
     virtual bool downloadPicture(const QString &fileName, const QString &path) = 0;
-    // Sends a local file to the service's file endpoint; the answer text, empty on failure.
-    virtual QString uploadFile(const QString &path) = 0;
+    // Sends a local file to the service's file endpoint; true when the service took it.
+    virtual bool uploadFile(const QString &path) = 0;
     // True when a GET of address answers with the status text "OK".
     virtual bool probeLink(const QUrl &address) = 0;
     // True while any exchange runs, so that a timer tick never starts inside another one.

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/Clock.h"
+#include "app/DiagnosticLog.h"
 #include "app/SharedHelpers.h"
 #include "bubble/TextHelpers.h"
 #include "chat/ChatService.h"
@@ -35,6 +36,11 @@ constexpr int kIdleIntervalMs = 20000;
 constexpr int kActiveIntervalMs = 2000;
 constexpr int kFollowUpIntervalMs = 500;
 constexpr qint64 kActiveMinutes = 10;
+// A longer backlog goes on at the next follow-up tick, so that the window and the tray menu
+// answer between runs.
+constexpr int kMessagesPerRun = 100;
+// The remote-assistance tool starts at most this often, and never beside a running one.
+constexpr qint64 kToolRestartSeconds = 60;
 
 constexpr quint32 kOperatorBackColor = 0x00FF8400;
 constexpr quint32 kOperatorForeColor = 0x00FFFFFF;
@@ -53,6 +59,8 @@ const QString kScreenshotTimeFormat = QStringLiteral("yyyyMMddHHmmss");
 const QString kEndOfChat = QStringLiteral("Chat terminata.");
 const QString kNoTicketWarning =
     QStringLiteral("Nessun ticket abilitato per la gestione a mezzo chat.");
+const QString kPictureNotSent =
+    QStringLiteral("Non è stato possibile inviare l'immagine all'operatore. Riprovare più tardi.");
 const QString kScreenshotQuestion = QStringLiteral(
     "Si desidera inviare una immagine dello schermo all'operatore del customer care Quintaro?");
 
@@ -143,7 +151,7 @@ void ChatSession::sendScreenshot() {
         if (!m_view.askYesNo(kScreenshotQuestion))
             return;
         m_view.hideWindow();
-        const auto showAgain = qScopeGuard([this] { m_view.showWindow(); });
+        const auto showAgain = qScopeGuard([this] { m_view.showForUser(); });
         const QString fileName = QStringLiteral("%1_%2.jpg")
                                      .arg(state().IdTicket)
                                      .arg(m_clock.now().toString(kScreenshotTimeFormat));
@@ -152,7 +160,12 @@ void ChatSession::sendScreenshot() {
         // Announcing a picture that was never written would show the operator a broken file.
         if (!m_view.captureScreen(path))
             return;
-        m_service.uploadFile(path);
+        // A picture the service never got must not be announced; the file stays for a retry.
+        if (!m_service.uploadFile(path)) {
+            m_view.showForUser();
+            m_view.showWarning(kPictureNotSent);
+            return;
+        }
         if (!postSetChat(fileName, true))
             return;
         m_dataUltimoMsg = m_clock.now();
@@ -191,9 +204,11 @@ void ChatSession::AggiornaChat() {
     m_view.setCanvasVisible(false);
     const auto showCanvas = qScopeGuard([this] { m_view.setCanvasVisible(true); });
     bool delivered = false;
-    while (fetchNextMessage())
+    for (int run = 0; run < kMessagesPerRun && fetchNextMessage(); ++run)
         delivered = true;
-    if (delivered)
+    // After the end of the chat the pace without a ticket holds: a quick tick would only ask
+    // for a ticket that is not there.
+    if (delivered && state().IdTicket != 0)
         m_timer.setInterval(kFollowUpIntervalMs);
 }
 
@@ -221,8 +236,13 @@ bool ChatSession::fetchNextMessage() {
     Message message;
     message.id = readInt32(field("id"));
     // Without an id there is nothing to mark read, and no bubble of an earlier message is
-    // overwritten with it.
-    if (message.id <= 0) {
+    // overwritten with it. An id that does not advance would ask for the same message for
+    // ever, with the window taken over by the run.
+    if (message.id <= 0 || message.id <= m_idUltimoMsg) {
+        if (message.id > 0)
+            WriteLog(QStringLiteral("getchat: id %1 non successivo all'ultimo letto %2, ignorato")
+                         .arg(message.id)
+                         .arg(m_idUltimoMsg));
         ImpostaIntervallo();
         return false;
     }
@@ -267,9 +287,17 @@ QString ChatSession::carryOutRemoteAssistance(const Message &message) {
     const QString tool = QDir::cleanPath(state().ApplicationFolder + kRemoteAssistanceTool);
     if (!FileExists(tool))
         return kRemoteAssistanceMissing;
-    // A message read before is a replay of an old conversation: the tool ran then.
-    if (message.letto == 0)
-        m_view.startProgram(tool);
+    // A message read before is a replay of an old conversation: the tool ran then. A command
+    // repeated while the tool runs, or within a minute, starts nothing more.
+    const QDateTime now = m_clock.now();
+    const bool startedLately = m_toolStartedAt.isValid() &&
+                               m_toolStartedAt.secsTo(now) < kToolRestartSeconds &&
+                               m_toolStartedAt <= now;
+    if (message.letto == 0 && !startedLately && !m_view.programRunning()) {
+        if (!m_view.startProgram(tool))
+            return kRemoteAssistanceMissing;
+        m_toolStartedAt = now;
+    }
     return kRemoteAssistanceStarted;
 }
 

@@ -49,6 +49,7 @@ private:
     const Clock &m_clock;
 
     QDateTime m_dataUltimoMsg;
+    QDateTime m_toolStartedAt;
     qint32 m_idUltimoMsg = 0;
     bool m_busy = false;
 };

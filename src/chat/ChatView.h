@@ -13,7 +13,10 @@ public:
     virtual QString inputText() const = 0;
     virtual void clearInput() = 0;
 
+    // Shown for a message: no focus taken.
     virtual void showWindow() = 0;
+    // Shown because the customer asked for it: activated, the input box ready for typing.
+    virtual void showForUser() = 0;
     virtual void hideWindow() = 0;
     // Shown without taking the focus, put back in the bottom right corner, on top.
     virtual void showAsForMessage() = 0;
@@ -30,6 +33,9 @@ public:
     virtual void waitForScreenToSettle() = 0;
     // Writes a JPEG of the primary screen; false when no file was written.
     virtual bool captureScreen(const QString &path) = 0;
-    virtual void startProgram(const QString &path) = 0;
+    // False when the program could not be started.
+    virtual bool startProgram(const QString &path) = 0;
+    // Whether the program started last is still running.
+    virtual bool programRunning() const = 0;
     virtual void endProcess() = 0;
 };

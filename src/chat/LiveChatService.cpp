@@ -14,8 +14,14 @@ bool LiveChatService::downloadPicture(const QString &fileName, const QString &pa
     return DownloadFile(PictureDownloadUrl(fileName), path);
 }
 
-QString LiveChatService::uploadFile(const QString &path) {
-    return UploadFile(path);
+namespace {
+constexpr int kHttpOk = 200;
+} // namespace
+
+bool LiveChatService::uploadFile(const QString &path) {
+    int status = 0;
+    const QString answer = UploadFile(path, &status);
+    return status == kHttpOk && answer != QLatin1String(kUploadNoFileData);
 }
 
 bool LiveChatService::probeLink(const QUrl &address) {

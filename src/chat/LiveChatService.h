@@ -12,7 +12,7 @@ public:
 
     QString post(const QString &endpoint, const QString &envelope) override;
     bool downloadPicture(const QString &fileName, const QString &path) override;
-    QString uploadFile(const QString &path) override;
+    bool uploadFile(const QString &path) override;
     bool probeLink(const QUrl &address) override;
     bool exchangeInProgress() const override;
 

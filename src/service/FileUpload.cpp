@@ -17,7 +17,6 @@
 namespace {
 
 constexpr char kUploadPath[] = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php?filename=";
-constexpr char kNoFileData[] = "Errore file";
 // The upload allows 60 s per send or receive and nominally 600 s to resolve and connect. Qt has
 // one limit on silence for all phases; the system gives up connecting after about two minutes
 // anyway, so 60 s bounds every phase and never blocks the window for ten minutes.
@@ -32,13 +31,15 @@ bool passesUnchanged(char16_t c) {
 
 } // namespace
 
-QString UploadFile(const QString &path) {
+QString UploadFile(const QString &path, int *httpStatus) {
+    if (httpStatus)
+        *httpStatus = 0;
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
 
     const QString encoded = Base64().Encode(ReadFileBinary(path));
     if (encoded.isEmpty())
-        return QLatin1String(kNoFileData);
+        return QLatin1String(kUploadNoFileData);
 
     QNetworkRequest request(
         QUrl(ServiceAddress::base() + QLatin1String(kUploadPath) + SplitPath(path).first));
@@ -48,6 +49,8 @@ QString UploadFile(const QString &path) {
         HttpExchange::run(request, "POST", body, kUploadSilenceLimitMs, kMaxAnswerBytes);
     if (!result.completed)
         return {};
+    if (httpStatus)
+        *httpStatus = result.status;
     return ResponseText(result.contentType, result.body);
 }
 

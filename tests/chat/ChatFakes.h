@@ -94,9 +94,8 @@ public:
     bool downloadPicture(const QString &fileName, const QString &path) override {
         return note("download " + fileName + " to " + path, true);
     }
-    QString uploadFile(const QString &path) override {
-        return note("upload " + path, QString("OK"));
-    }
+    bool uploadWorks = true;
+    bool uploadFile(const QString &path) override { return note("upload " + path, uploadWorks); }
     // Addresses whose probe answers "OK".
     QStringList answeringAddresses;
     bool probeLink(const QUrl &address) override {
@@ -119,6 +118,7 @@ public:
     QString inputText() const override { return input; }
     void clearInput() override { input = note("clear input", QString()); }
     void showWindow() override { m_log << "show"; }
+    void showForUser() override { m_log << "show for user"; }
     void hideWindow() override { m_log << "hide"; }
     void showAsForMessage() override { m_log << "show in corner"; }
     void beep() override { m_log << "beep"; }
@@ -140,7 +140,10 @@ public:
     bool captureScreen(const QString &path) override {
         return note("capture " + path, captureWorks);
     }
-    void startProgram(const QString &path) override { m_log << "start " + path; }
+    bool startWorks = true;
+    bool programRuns = false;
+    bool startProgram(const QString &path) override { return note("start " + path, startWorks); }
+    bool programRunning() const override { return programRuns; }
     void endProcess() override { m_log << "end process"; }
 };
 

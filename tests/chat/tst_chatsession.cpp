@@ -9,6 +9,8 @@
 #include <QTest>
 #include <memory>
 
+enum class Tool { Starts, FailsToStart, AlreadyRunning };
+
 namespace {
 const QString kGetTicket = QStringLiteral("due:getticket 01234567890");
 const QString kCommand = QStringLiteral("[CMD]supremo");
@@ -36,7 +38,7 @@ private slots:
     void poll();
     void act_data();
     void act();
-    void longBacklogRunsAloneOnAFlatStack();
+    void longBacklogRunsInBoundedRunsOnAFlatStack();
     void isLink_data();
     void isLink();
 
@@ -49,10 +51,11 @@ private:
     }
     // One tick's answers, the pattern of the log entries that matter, and those entries.
     static void pollRow(const char *name, const QStringList &answers, const QString &kinds,
-                        const QStringList &effects) {
-        QTest::newRow(name) << answers << kinds << effects;
+                        const QStringList &effects, Tool tool = Tool::Starts) {
+        QTest::newRow(name) << answers << kinds << effects << tool;
     }
-    // given: "screenshot" (or the text), "no ticket", "refused", "answer No", "capture fails".
+    // given: "screenshot" (or the text), "no ticket", "refused", "answer No", "capture fails",
+    // "upload fails".
     static void actRow(const char *name, const QString &input, const QStringList &given,
                        const QStringList &effects) {
         QTest::newRow(name) << input << given << effects;
@@ -88,6 +91,7 @@ void TestChatSession::poll_data() {
     QTest::addColumn<QStringList>("answers");
     QTest::addColumn<QString>("kinds");
     QTest::addColumn<QStringList>("effects");
+    QTest::addColumn<Tool>("tool");
     pollRow("two messages: one request each, read, shown in order, then a quick follow-up",
             {Answers::message({11, 7, "uno"}),
              Answers::message({12, 0, "due<br>righe", 0, 0, "5/3/2024 14:06"})},
@@ -101,7 +105,13 @@ void TestChatSession::poll_data() {
     const QString pace = QStringLiteral("^(bubble|due|interval|balloon)");
     pollRow("noticket ends the chat", {Answers::status("getchat", "noticket")}, pace,
             {"interval 60000", "balloon Chat terminata."});
+    pollRow("a message, then noticket: the pace without a ticket",
+            {Answers::message({11, 7}), Answers::status("getchat", "noticket")},
+            "^(interval|balloon)", {"interval 60000", "balloon Chat terminata."});
     pollRow("OK without an id shows nothing", {Answers::message({0, 7})}, pace, {"interval 20000"});
+    pollRow("an id that does not advance is no message",
+            {Answers::message({5, 7}), Answers::message({5, 7}), Answers::message({3, 7})}, pace,
+            {"due:setreadchat 5", kOperatorBubble + "Testo=ciao", "interval 2000", "interval 500"});
     // Minute boundaries crossed up to 14:07:09 decide: more than 10 -> 20 s, else 2 s.
     const QString time = QStringLiteral("^(bubble|interval)");
     pollRow("10 boundaries, microseconds -> active", {messageAt("2024-03-05 13:57:00.250123")},
@@ -115,6 +125,14 @@ void TestChatSession::poll_data() {
             {"start ROOT/DAruzeve.exe", kStarted});
     pollRow("replayed command does not start it again", {Answers::message({21, 7, kCommand, 0, 1})},
             effects, {kStarted});
+    pollRow("a tool that fails to start says so", {Answers::message({21, 7, kCommand})}, effects,
+            {"start ROOT/DAruzeve.exe", kOperatorBubble + "Testo=Avvio di SupRemo non riuscito.."},
+            Tool::FailsToStart);
+    pollRow("a command while the tool runs starts nothing", {Answers::message({21, 7, kCommand})},
+            effects, {kStarted}, Tool::AlreadyRunning);
+    pollRow("a command repeated within a minute starts it once",
+            {Answers::message({21, 7, kCommand}), Answers::message({22, 7, kCommand})}, effects,
+            {"start ROOT/DAruzeve.exe", kStarted, kStarted});
     pollRow("command from the customer is only text", {Answers::message({21, 0, kCommand})},
             effects, {"bubble 14:05 0 f0e8e3/0 Testo=" + kCommand});
     pollRow("operator picture is fetched, then shown", {Answers::message({30, 7, "foto.jpg", 1})},
@@ -134,7 +152,10 @@ void TestChatSession::poll_data() {
 void TestChatSession::poll() {
     QFETCH(QStringList, answers);
     QFETCH(QString, kinds);
+    QFETCH(Tool, tool);
     QVERIFY(QFile(m_root.filePath("DAruzeve.exe")).open(QIODevice::WriteOnly));
+    m->view.startWorks = tool != Tool::FailsToStart;
+    m->view.programRuns = tool == Tool::AlreadyRunning;
     startWithTicket();
     m->service.chatAnswers = answers;
     m->service.answeringAddresses = {"http://esempio.it/ok"};
@@ -158,15 +179,21 @@ void TestChatSession::act_data() {
     actRow("empty box asks only for the ticket", "", {}, {kGetTicket});
     actRow("ticket id beyond 32 bits: warning, the text stays", "buongiorno", {"no ticket"},
            {kGetTicket, "warning Nessun ticket abilitato per la gestione a mezzo chat."});
-    actRow(
-        "screenshot: captured, uploaded, announced, polled, shown again", "", {"screenshot"},
-        captured +
-            QStringList{"upload " + picture,
-                        "tre:setchat 57 " + QByteArray("57_20240305140709.jpg").toBase64() + " 1",
-                        "canvas off", getChat(0), "interval 2000", "enable", "canvas on", "show"});
+    actRow("screenshot: captured, uploaded, announced, polled, shown again", "", {"screenshot"},
+           captured + QStringList{"upload " + picture,
+                                  "tre:setchat 57 " +
+                                      QByteArray("57_20240305140709.jpg").toBase64() + " 1",
+                                  "canvas off", getChat(0), "interval 2000", "enable", "canvas on",
+                                  "show for user"});
     actRow("screenshot declined", "", {"screenshot", "answer No"}, {kGetTicket, asked});
     actRow("screenshot not captured: nothing sent", "", {"screenshot", "capture fails"},
-           captured + QStringList{"show"});
+           captured + QStringList{"show for user"});
+    actRow("screenshot not uploaded: not announced, the customer told", "",
+           {"screenshot", "upload fails"},
+           captured + QStringList{"upload " + picture, "show for user",
+                                  "warning Non è stato possibile inviare l'immagine "
+                                  "all'operatore. Riprovare più tardi.",
+                                  "show for user"});
 }
 
 void TestChatSession::act() {
@@ -177,6 +204,7 @@ void TestChatSession::act() {
     m->view.input = input;
     m->view.answerYes = !given.contains("answer No");
     m->view.captureWorks = !given.contains("capture fails");
+    m->service.uploadWorks = !given.contains("upload fails");
     if (given.contains("no ticket"))
         m->service.answers["getticket"] = Answers::ticket("OK", "2147483648");
     if (given.contains("refused"))
@@ -188,9 +216,9 @@ void TestChatSession::act() {
     QTEST(log(), "effects");
 }
 
-// A backlog arrives in one loop, whatever its length, and ticks that arrive during a running
-// operation (nested event loops deliver them) start nothing.
-void TestChatSession::longBacklogRunsAloneOnAFlatStack() {
+// A backlog arrives a hundred messages a tick, each run in one loop, and ticks that arrive during
+// a running operation (nested event loops deliver them) start nothing.
+void TestChatSession::longBacklogRunsInBoundedRunsOnAFlatStack() {
     constexpr int kBacklog = 10000;
     startWithTicket();
     m->service.inProgress = true;
@@ -210,6 +238,11 @@ void TestChatSession::longBacklogRunsAloneOnAFlatStack() {
             tick();
     };
     tick();
+    QCOMPARE(m->view.messages.size(), 100);
+    QCOMPARE(m->log.last(), "canvas on");
+    QCOMPARE(m->timer.interval, 500);
+    for (int ticks = 0; ticks < 100; ++ticks)
+        tick();
     QCOMPARE(m->view.messages.size(), kBacklog);
     QCOMPARE(m->log.filter("getchat").size(), kBacklog + 1);
     QCOMPARE(m->log.filter("getchat").last(), getChat(kBacklog));

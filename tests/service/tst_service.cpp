@@ -229,7 +229,9 @@ private slots:
         const QByteArray picture = byteRun(2000); // under the peer's 8 KiB form limit once encoded
         const QString path = writeFile(picture);
 
-        QCOMPARE(UploadFile(path), QStringLiteral("Non autorizzato"));
+        int status = 0;
+        QCOMPARE(UploadFile(path, &status), QStringLiteral("Non autorizzato"));
+        QCOMPARE(status, 401); // the caller tells a refusal from a stored file by it
         QCOMPARE(m_server->requests().size(), size_t(1));
         const LoopbackServer::Request request = m_server->requests().front();
         QCOMPARE(request.method + " " + request.target,
@@ -241,7 +243,8 @@ private slots:
         QCOMPARE(QByteArray::fromBase64(QByteArray::fromPercentEncoding(body.mid(10))), picture);
 
         m_server->stop(); // a failed exchange answers nothing, whatever sent it
-        QCOMPARE(UploadFile(path), QString());
+        QCOMPARE(UploadFile(path, &status), QString());
+        QCOMPARE(status, 0);
         QCOMPARE(UploadFile(writeFile({})), QStringLiteral("Errore file"));
     }
 
