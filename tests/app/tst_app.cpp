@@ -155,6 +155,14 @@ void TestApp::settingsFile_data() {
     QTest::newRow("user values, flags on only at 1")
         << QByteArray("[Settings]\nTimer=60\nInputON=0\nOutputON=2\nInterface=1\nTotalSync=-1\n")
         << QList<int>{60, 0, 0, 1, 0, 0};
+    QTest::newRow("flags on only at exactly 1, Timer rounded")
+        << QByteArray("[Settings]\nTimer=60.6\nInputON=0.6\nOutputON=1.0\nInterface=1.4\n"
+                      "Log=\" 1 \"\nTotalSync=0.9999\n")
+        << QList<int>{61, 0, 1, 0, 1, 0};
+    QTest::newRow("flags that would round to 1 stay off; 1e0 is 1")
+        << QByteArray("[Settings]\nInputON=1\nOutputON=0.5000001\nInterface=1.49\nLog=0.6\n"
+                      "TotalSync=1e0\n")
+        << QList<int>{180, 1, 0, 0, 0, 1};
     QTest::newRow("missing, empty, non-numeric or too large: the creation value")
         << QByteArray("[Settings]\r\nTimer=99999999999\r\nInputON=\r\nOutputON=x\r\n") << created;
     QTest::newRow("a folder in its place: its box") << QByteArray("<folder>") << QList<int>();
@@ -163,6 +171,8 @@ void TestApp::settingsFile_data() {
 void TestApp::settingsFile() {
     QFETCH(QByteArray, before);
     QFETCH(QList<int>, values);
+    // Values are read with the user's separators: the point is the decimal one here.
+    QLocale::setDefault(QLocale::c());
     StartUp startUp;
     const QString ini = startUp.path("setws.ini");
     QVERIFY(before == "<folder>" ? QDir().mkdir(ini) : before.isNull() || writeFile(ini, before));
