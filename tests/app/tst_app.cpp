@@ -8,6 +8,7 @@
 #include "app/InstanceLock.h"
 #include "app/ModuleMain.h"
 #include "app/SharedHelpers.h"
+#include "chat/ServiceDate.h"
 
 #include <QDir>
 #include <QLocale>
@@ -73,6 +74,8 @@ private slots:
     void logEntries();
     void toNumberAndRound_data();
     void toNumberAndRound();
+    void serviceDate_data();
+    void serviceDate();
 
 private:
     QTemporaryDir m_dir;
@@ -390,6 +393,54 @@ void TestApp::toNumberAndRound() {
     QLocale::setDefault(QLocale::c());
     QCOMPARE(RoundToInt32(number), int32);
     QCOMPARE(RoundToInt16(number), int16);
+}
+
+enum class Regional { Italian, UnitedStates, C };
+Q_DECLARE_METATYPE(Regional)
+
+// The time of a message as the system's regional settings and the explicit forms write it;
+// two-digit years fall in this century. An invalid expected value: refused.
+void TestApp::serviceDate_data() {
+    QTest::addColumn<Regional>("regional");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("expected");
+
+    const QDate march5(2024, 3, 5);
+    const QDateTime at1405(march5, QTime(14, 5));
+    const QDateTime at140507(march5, QTime(14, 5, 7));
+    const QDateTime midnight(march5, QTime(0, 0));
+    const Regional it = Regional::Italian;
+    QTest::newRow("it short, two-digit year") << it << "05/03/24 14:05" << at1405;
+    QTest::newRow("it short with seconds") << it << "05/03/24 14:05:07" << at140507;
+    QTest::newRow("it short, no time") << it << "05/03/24" << midnight;
+    QTest::newRow("it year 99 is 2099")
+        << it << " 05/03/99 14:05 " << QDateTime(QDate(2099, 3, 5), QTime(14, 5));
+    QTest::newRow("it 29 February of a leap year")
+        << it << "29/02/24 10:00" << QDateTime(QDate(2024, 2, 29), QTime(10, 0));
+    QTest::newRow("it long, no seconds") << it << "martedì 5 marzo 2024 14:05" << at1405;
+    QTest::newRow("it explicit four-digit year, no time") << it << "05/03/2024" << midnight;
+    QTest::newRow("it explicit, no seconds") << it << "05/03/2024 14:05" << at1405;
+    QTest::newRow("it 31 February refused") << it << "31/02/24 10:00" << QDateTime();
+    QTest::newRow("en_US short") << Regional::UnitedStates << "3/5/24 2:05 PM" << at1405;
+    const Regional c = Regional::C;
+    QTest::newRow("explicit with seconds") << c << "5/3/2024 14:05:07" << at140507;
+    QTest::newRow("explicit two-digit year") << c << "5/3/24 14:05" << at1405;
+    QTest::newRow("explicit, no time") << c << "5/3/2024" << midnight;
+    QTest::newRow("ISO with space") << c << "2024-03-05 14:05:07" << at140507;
+    QTest::newRow("ISO, no time") << c << "2024-03-05" << midnight;
+    QTest::newRow("month first refused") << c << "3/31/2024" << QDateTime();
+    QTest::newRow("not a date") << c << "ieri" << QDateTime();
+}
+
+void TestApp::serviceDate() {
+    QFETCH(Regional, regional);
+    QFETCH(QString, text);
+    QFETCH(QDateTime, expected);
+    const QLocale locale = regional == Regional::Italian ? QLocale(QLocale::Italian, QLocale::Italy)
+                           : regional == Regional::UnitedStates
+                               ? QLocale(QLocale::English, QLocale::UnitedStates)
+                               : QLocale::c();
+    QCOMPARE(ServiceDate::parse(text, locale).value_or(QDateTime()), expected);
 }
 
 QTEST_GUILESS_MAIN(TestApp)
