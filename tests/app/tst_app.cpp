@@ -72,6 +72,8 @@ private slots:
     void writeIni_data();
     void writeIni();
     void logEntries();
+    void logLimits_data();
+    void logLimits();
     void toNumberAndRound_data();
     void toNumberAndRound();
     void serviceDate_data();
@@ -365,6 +367,61 @@ void TestApp::logEntries() {
         QLocale::system().toString(QDate(2026, 3, 9), QLocale::ShortFormat).toLatin1() +
         " 07:05:03- ";
     QCOMPARE(bytesOf(log), stamp + "primo\r\n" + stamp + "a\r\n\xe8\x80\x93???\r\n");
+}
+
+// The entry texts of a log file, without their time stamps; none for a link.
+static QStringList entriesOf(const QString &path) {
+    if (QFileInfo(path).isSymLink())
+        return {};
+    QStringList entries;
+    for (const QByteArray &line : bytesOf(path).split('\n')) {
+        if (line.endsWith('\r'))
+            entries << QString::fromLatin1(line.mid(line.indexOf("- ") + 2).chopped(1));
+    }
+    return entries;
+}
+
+constexpr qint64 kMiB = 1024 * 1024;
+
+// A service can answer megabytes of junk as fast as it likes: an entry keeps its first 4 KiB and
+// says how much it left out, and Log.txt becomes Log.old.txt (replacing the older one) before
+// an entry would take it past 10 MiB.
+void TestApp::logLimits_data() {
+    QTest::addColumn<qint64>("before");    // bytes already in Log.txt
+    QTest::addColumn<qint64>("textBytes"); // of the entry written
+    QTest::addColumn<QByteArray>("entry"); // as Log.txt holds it afterwards
+    QTest::addColumn<bool>("rotated");
+
+    const QByteArray kept(4096, 'a');
+    QTest::newRow("4096 bytes kept whole") << 0ll << 4096ll << kept << false;
+    QTest::newRow("4097 bytes: one left out")
+        << 0ll << 4097ll << kept + " ... (altri 1 byte)" << false;
+    QTest::newRow("15 MB answer: its first 4 KiB")
+        << 0ll << 15000000ll << kept + " ... (altri 14995904 byte)" << false;
+    QTest::newRow("an entry that fits under 10 MiB is appended")
+        << 10 * kMiB - 100 << 5ll << QByteArray("aaaaa") << false;
+    QTest::newRow("an entry that would pass 10 MiB starts a new Log.txt")
+        << 10 * kMiB - 10 << 5ll << QByteArray("aaaaa") << true;
+}
+
+void TestApp::logLimits() {
+    QFETCH(qint64, before);
+    QFETCH(qint64, textBytes);
+    QFETCH(QByteArray, entry);
+    QFETCH(bool, rotated);
+    QTemporaryDir folder;
+    const QString log = folder.filePath(QStringLiteral("Log.txt"));
+    const QString old = folder.filePath(QStringLiteral("Log.old.txt"));
+    AppState::instance().ApplicationFolder = folder.path();
+    AppState::instance().Log = true;
+    QVERIFY(writeFile(old, "vecchio"));
+    QVERIFY(writeFile(log, {}) && QFile::resize(log, before));
+    WriteLog(QString(textBytes, u'a'), FixedClock());
+
+    QCOMPARE(QFileInfo(old).size(), rotated ? before : 7);
+    QCOMPARE(entriesOf(log).constLast().toLatin1(), entry);
+    const qint64 stampBytes = QFileInfo(log).size() - (rotated ? 0 : before) - entry.size() - 2;
+    QVERIFY2(stampBytes > 0 && stampBytes < 40, "one entry after what was kept");
 }
 
 // Numbers from the service are read with the user's separators, then rounded halves to even.
