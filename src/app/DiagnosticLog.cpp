@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/Clock.h"
+#include "app/LinkFreePath.h"
 #include "app/Windows1252.h"
 
 #include <QFile>
@@ -54,6 +55,9 @@ void WriteLog(const QString &text, const Clock &clock) {
     if (text.isEmpty() || !state.Log)
         return;
     const QString path = state.ApplicationFolder + kLogFileName;
+    // A refusal cannot be logged: the log is what is refused.
+    if (!IsLinkFree(path))
+        return;
     const QDateTime now = clock.now();
     const QString stamp = QLocale::system().toString(now.date(), QLocale::ShortFormat) +
                           QLatin1Char(' ') + now.time().toString(kTimeFormat) + QLatin1String("- ");

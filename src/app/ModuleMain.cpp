@@ -4,6 +4,7 @@
 #include "app/ErrorBox.h"
 #include "app/IniGest.h"
 #include "app/InstanceGuard.h"
+#include "app/LinkFreePath.h"
 #include "app/LocalDatabases.h"
 #include "app/SharedHelpers.h"
 
@@ -92,7 +93,7 @@ ModuleMain::Outcome ModuleMain::Main(const QString &commandLine) {
 ModuleMain::Outcome ModuleMain::readOrCreateSettingsFile() {
     AppState &state = AppState::instance();
     const QString path = state.ApplicationFolder + kSettingsFile;
-    if (!FileExists(path)) {
+    if (!FileExists(path) && MayWriteTo(path)) {
         QFile created(path);
         if (created.open(QIODevice::Append))
             created.close();

@@ -1,3 +1,5 @@
+#include "LoopbackServer.h"
+
 #include "app/AccessReader.h"
 #include "app/AppState.h"
 #include "app/Clock.h"
@@ -9,6 +11,7 @@
 #include "app/ModuleMain.h"
 #include "app/SharedHelpers.h"
 #include "chat/ServiceDate.h"
+#include "service/AttachmentDownload.h"
 
 #include <QDir>
 #include <QLocale>
@@ -74,6 +77,8 @@ private slots:
     void logEntries();
     void logLimits_data();
     void logLimits();
+    void writesStayInTheFolder_data();
+    void writesStayInTheFolder();
     void toNumberAndRound_data();
     void toNumberAndRound();
     void serviceDate_data();
@@ -450,6 +455,95 @@ void TestApp::toNumberAndRound() {
     QLocale::setDefault(QLocale::c());
     QCOMPARE(RoundToInt32(number), int32);
     QCOMPARE(RoundToInt16(number), int16);
+}
+
+enum class LinkTo { OutsideFile, NothingOutside, OutsideFolder };
+enum class Write { Download, StartUp, SettingsKey, LogEntry, LogAfter10MiB };
+Q_DECLARE_METATYPE(LinkTo)
+Q_DECLARE_METATYPE(Write)
+
+const QString kRefused = QStringLiteral("Scrittura rifiutata, collegamento simbolico: %1/");
+
+// A link planted in the application folder never takes a write outside it: the outside file
+// keeps its bytes and nothing appears beside it. The refusal is logged where the log can be.
+void TestApp::writesStayInTheFolder_data() {
+    QTest::addColumn<QString>("link"); // in the application folder
+    QTest::addColumn<LinkTo>("linkTo");
+    QTest::addColumn<Write>("write");
+    QTest::addColumn<bool>("done");
+    QTest::addColumn<QStringList>("logged"); // entries of Log.txt; %1: the application folder
+
+    const QStringList refusedPicture{kRefused + "TempImg/foto.jpg"};
+    const QStringList refusedSettings{kRefused + "setws.ini"};
+    QTest::newRow("TempImg entry to an outside file: download")
+        << "TempImg/foto.jpg" << LinkTo::OutsideFile << Write::Download << false << refusedPicture;
+    QTest::newRow("dangling TempImg entry: download")
+        << "TempImg/foto.jpg" << LinkTo::NothingOutside << Write::Download << false
+        << refusedPicture;
+    QTest::newRow("TempImg itself to an outside folder: download")
+        << "TempImg" << LinkTo::OutsideFolder << Write::Download << false << refusedPicture;
+    QTest::newRow("dangling setws.ini: start-up ends with its box")
+        << "setws.ini" << LinkTo::NothingOutside << Write::StartUp << false << refusedSettings;
+    QTest::newRow("setws.ini to an outside file: a key")
+        << "setws.ini" << LinkTo::OutsideFile << Write::SettingsKey << false << refusedSettings;
+    QTest::newRow("Log.txt to an outside file: an entry")
+        << "Log.txt" << LinkTo::OutsideFile << Write::LogEntry << false << QStringList();
+    QTest::newRow("Log.old.txt to an outside file: replaced by the full log")
+        << "Log.old.txt" << LinkTo::OutsideFile << Write::LogAfter10MiB << true
+        << QStringList{"primo"};
+}
+
+void TestApp::writesStayInTheFolder() {
+    QFETCH(QString, link);
+    QFETCH(LinkTo, linkTo);
+    QFETCH(Write, write);
+    QFETCH(bool, done);
+    QFETCH(QStringList, logged);
+    StartUp startUp;
+    const QString outside = startUp.root.filePath("outside");
+    QVERIFY(QDir().mkdir(outside));
+    QVERIFY(writeFile(outside + "/target.txt", "outside"));
+    QVERIFY(link == "TempImg" || QDir(startUp.app).mkdir("TempImg"));
+    const QString target = linkTo == LinkTo::OutsideFile      ? outside + "/target.txt"
+                           : linkTo == LinkTo::NothingOutside ? outside + "/absent"
+                                                              : outside;
+    QVERIFY(QFile::link(target, startUp.path(link)));
+    AppState &state = AppState::instance();
+    state.ApplicationFolder = startUp.app;
+    state.Log = true;
+
+    bool written = false;
+    switch (write) {
+    case Write::Download: {
+        LoopbackServer service;
+        service.server().Get("/foto", [](const httplib::Request &, httplib::Response &response) {
+            response.set_content("jpeg", "image/jpeg");
+        });
+        service.start();
+        written = DownloadFile(QString::fromStdString(service.baseUrl() + "/foto"),
+                               startUp.path("TempImg/foto.jpg"));
+        break;
+    }
+    case Write::StartUp:
+        written = startUp.run("IT1") == Outcome::Continue;
+        break;
+    case Write::SettingsKey:
+        written = WriteIniValue(startUp.path("setws.ini"), "Settings", "Log", "1") != 0;
+        break;
+    case Write::LogAfter10MiB:
+        QVERIFY(writeFile(startUp.path("Log.txt"), {}));
+        QVERIFY(QFile::resize(startUp.path("Log.txt"), 10 * kMiB));
+        Q_FALLTHROUGH();
+    case Write::LogEntry:
+        WriteLog(QStringLiteral("primo"), FixedClock());
+        written = entriesOf(startUp.path("Log.txt")).contains("primo");
+        break;
+    }
+    QCOMPARE(written, done);
+    QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+             QStringList{"target.txt"});
+    QCOMPARE(bytesOf(outside + "/target.txt"), QByteArray("outside"));
+    QCOMPARE(entriesOf(startUp.path("Log.txt")), logged.replaceInStrings("%1", startUp.app));
 }
 
 enum class Regional { Italian, UnitedStates, C };
