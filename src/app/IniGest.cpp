@@ -1,5 +1,6 @@
 #include "app/IniGest.h"
 
+#include "app/LinkFreePath.h"
 #include "app/Windows1252.h"
 
 #include <QFile>
@@ -172,7 +173,7 @@ QString ReadIniValue(const QString &path, const QString &section, const QString 
 
 qint32 WriteIniValue(const QString &path, const QString &section, const QString &key,
                      const QString &value) {
-    if (!isWritable(section, key, value))
+    if (!isWritable(section, key, value) || !MayWriteTo(path))
         return 0;
     QByteArray original;
     if (QFileInfo::exists(path)) {

@@ -10,6 +10,7 @@
 QString ReadIniValue(const QString &path, const QString &section, const QString &key);
 
 // Replaces the value in place, or appends the key (and its section) when missing; every other
-// byte of the file stays as it was. Non-zero on success.
+// byte of the file stays as it was. A file that is a symbolic link is not written. Non-zero on
+// success.
 qint32 WriteIniValue(const QString &path, const QString &section, const QString &key,
                      const QString &value);

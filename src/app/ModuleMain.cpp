@@ -4,6 +4,7 @@
 #include "app/ErrorBox.h"
 #include "app/IniGest.h"
 #include "app/InstanceGuard.h"
+#include "app/LinkFreePath.h"
 #include "app/LocalDatabases.h"
 #include "app/SharedHelpers.h"
 
@@ -47,11 +48,9 @@ const std::array<bool AppState::*, 5> kFlagFields = {&AppState::InputON, &AppSta
                                                      &AppState::Interface, &AppState::Log,
                                                      &AppState::TotalSync};
 
-// A key that is missing, empty, not a number or out of range keeps its creation value.
-qint32 settingsNumber(const QString &path, const SettingsKey &key) {
-    const std::optional<double> number = NumberOf(ReadIniValue(path, kSettingsSection, key.name));
-    const std::optional<qint32> whole = number ? RoundToInt32(*number) : std::nullopt;
-    return whole.value_or(key.created);
+// A key that is missing, empty or not a number keeps its creation value.
+double settingsNumber(const QString &path, const SettingsKey &key) {
+    return NumberOf(ReadIniValue(path, kSettingsSection, key.name)).value_or(key.created);
 }
 
 } // namespace
@@ -94,7 +93,7 @@ ModuleMain::Outcome ModuleMain::Main(const QString &commandLine) {
 ModuleMain::Outcome ModuleMain::readOrCreateSettingsFile() {
     AppState &state = AppState::instance();
     const QString path = state.ApplicationFolder + kSettingsFile;
-    if (!FileExists(path)) {
+    if (!FileExists(path) && MayWriteTo(path)) {
         QFile created(path);
         if (created.open(QIODevice::Append))
             created.close();
@@ -105,9 +104,10 @@ ModuleMain::Outcome ModuleMain::readOrCreateSettingsFile() {
     if (!FileExists(path))
         return endWithError(kNoSettingsFile);
 
-    state.Timer = settingsNumber(path, kTimer);
+    // Only Timer is rounded (out of range it keeps its creation value); Log=0.6 stays off.
+    state.Timer = RoundToInt32(settingsNumber(path, kTimer)).value_or(kTimer.created);
     for (size_t i = 0; i < kFlagFields.size(); ++i)
-        state.*kFlagFields[i] = settingsNumber(path, kSettingsKeys[i + 1]) == 1;
+        state.*kFlagFields[i] = settingsNumber(path, kSettingsKeys[i + 1]) == 1.0;
     return Outcome::Continue;
 }
 

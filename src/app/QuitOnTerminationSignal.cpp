@@ -20,8 +20,10 @@ QuitOnTerminationSignal::QuitOnTerminationSignal(QObject *parent)
     m_notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [] {
         char signalByte = 0;
+        // Not quit(): before the main loop runs (a start-up box) it does nothing, and exit()
+        // also ends the event loop of whatever box is open.
         if (::read(signalPipe[1], &signalByte, sizeof signalByte) > 0)
-            QCoreApplication::quit();
+            QCoreApplication::exit(0);
     });
     struct sigaction action {};
     action.sa_handler = &QuitOnTerminationSignal::onSignal;

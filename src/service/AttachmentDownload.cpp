@@ -1,5 +1,6 @@
 #include "service/AttachmentDownload.h"
 
+#include "app/LinkFreePath.h"
 #include "service/HttpExchange.h"
 #include "service/ServiceAddress.h"
 
@@ -24,7 +25,7 @@ bool DownloadFile(const QString &url, const QString &path) {
     if (!result.completed || result.status != kHttpOk)
         return false;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!MayWriteTo(path) || !file.open(QIODevice::WriteOnly))
         return false;
     file.write(result.body);
     return file.commit();

@@ -1,3 +1,5 @@
+#include "LoopbackServer.h"
+
 #include "app/AccessReader.h"
 #include "app/AppState.h"
 #include "app/Clock.h"
@@ -8,6 +10,8 @@
 #include "app/InstanceLock.h"
 #include "app/ModuleMain.h"
 #include "app/SharedHelpers.h"
+#include "chat/ServiceDate.h"
+#include "service/AttachmentDownload.h"
 
 #include <QDir>
 #include <QLocale>
@@ -71,8 +75,14 @@ private slots:
     void writeIni_data();
     void writeIni();
     void logEntries();
+    void logLimits_data();
+    void logLimits();
+    void writesStayInTheFolder_data();
+    void writesStayInTheFolder();
     void toNumberAndRound_data();
     void toNumberAndRound();
+    void serviceDate_data();
+    void serviceDate();
 
 private:
     QTemporaryDir m_dir;
@@ -155,6 +165,14 @@ void TestApp::settingsFile_data() {
     QTest::newRow("user values, flags on only at 1")
         << QByteArray("[Settings]\nTimer=60\nInputON=0\nOutputON=2\nInterface=1\nTotalSync=-1\n")
         << QList<int>{60, 0, 0, 1, 0, 0};
+    QTest::newRow("flags on only at exactly 1, Timer rounded")
+        << QByteArray("[Settings]\nTimer=60.6\nInputON=0.6\nOutputON=1.0\nInterface=1.4\n"
+                      "Log=\" 1 \"\nTotalSync=0.9999\n")
+        << QList<int>{61, 0, 1, 0, 1, 0};
+    QTest::newRow("flags that would round to 1 stay off; 1e0 is 1")
+        << QByteArray("[Settings]\nInputON=1\nOutputON=0.5000001\nInterface=1.49\nLog=0.6\n"
+                      "TotalSync=1e0\n")
+        << QList<int>{180, 1, 0, 0, 0, 1};
     QTest::newRow("missing, empty, non-numeric or too large: the creation value")
         << QByteArray("[Settings]\r\nTimer=99999999999\r\nInputON=\r\nOutputON=x\r\n") << created;
     QTest::newRow("a folder in its place: its box") << QByteArray("<folder>") << QList<int>();
@@ -163,6 +181,8 @@ void TestApp::settingsFile_data() {
 void TestApp::settingsFile() {
     QFETCH(QByteArray, before);
     QFETCH(QList<int>, values);
+    // Values are read with the user's separators: the point is the decimal one here.
+    QLocale::setDefault(QLocale::c());
     StartUp startUp;
     const QString ini = startUp.path("setws.ini");
     QVERIFY(before == "<folder>" ? QDir().mkdir(ini) : before.isNull() || writeFile(ini, before));
@@ -354,6 +374,61 @@ void TestApp::logEntries() {
     QCOMPARE(bytesOf(log), stamp + "primo\r\n" + stamp + "a\r\n\xe8\x80\x93???\r\n");
 }
 
+// The entry texts of a log file, without their time stamps; none for a link.
+static QStringList entriesOf(const QString &path) {
+    if (QFileInfo(path).isSymLink())
+        return {};
+    QStringList entries;
+    for (const QByteArray &line : bytesOf(path).split('\n')) {
+        if (line.endsWith('\r'))
+            entries << QString::fromLatin1(line.mid(line.indexOf("- ") + 2).chopped(1));
+    }
+    return entries;
+}
+
+constexpr qint64 kMiB = 1024 * 1024;
+
+// A service can answer megabytes of junk as fast as it likes: an entry keeps its first 4 KiB and
+// says how much it left out, and Log.txt becomes Log.old.txt (replacing the older one) before
+// an entry would take it past 10 MiB.
+void TestApp::logLimits_data() {
+    QTest::addColumn<qint64>("before");    // bytes already in Log.txt
+    QTest::addColumn<qint64>("textBytes"); // of the entry written
+    QTest::addColumn<QByteArray>("entry"); // as Log.txt holds it afterwards
+    QTest::addColumn<bool>("rotated");
+
+    const QByteArray kept(4096, 'a');
+    QTest::newRow("4096 bytes kept whole") << 0ll << 4096ll << kept << false;
+    QTest::newRow("4097 bytes: one left out")
+        << 0ll << 4097ll << kept + " ... (altri 1 byte)" << false;
+    QTest::newRow("15 MB answer: its first 4 KiB")
+        << 0ll << 15000000ll << kept + " ... (altri 14995904 byte)" << false;
+    QTest::newRow("an entry that fits under 10 MiB is appended")
+        << 10 * kMiB - 100 << 5ll << QByteArray("aaaaa") << false;
+    QTest::newRow("an entry that would pass 10 MiB starts a new Log.txt")
+        << 10 * kMiB - 10 << 5ll << QByteArray("aaaaa") << true;
+}
+
+void TestApp::logLimits() {
+    QFETCH(qint64, before);
+    QFETCH(qint64, textBytes);
+    QFETCH(QByteArray, entry);
+    QFETCH(bool, rotated);
+    QTemporaryDir folder;
+    const QString log = folder.filePath(QStringLiteral("Log.txt"));
+    const QString old = folder.filePath(QStringLiteral("Log.old.txt"));
+    AppState::instance().ApplicationFolder = folder.path();
+    AppState::instance().Log = true;
+    QVERIFY(writeFile(old, "vecchio"));
+    QVERIFY(writeFile(log, {}) && QFile::resize(log, before));
+    WriteLog(QString(textBytes, u'a'), FixedClock());
+
+    QCOMPARE(QFileInfo(old).size(), rotated ? before : 7);
+    QCOMPARE(entriesOf(log).constLast().toLatin1(), entry);
+    const qint64 stampBytes = QFileInfo(log).size() - (rotated ? 0 : before) - entry.size() - 2;
+    QVERIFY2(stampBytes > 0 && stampBytes < 40, "one entry after what was kept");
+}
+
 // Numbers from the service are read with the user's separators, then rounded halves to even.
 void TestApp::toNumberAndRound_data() {
     QTest::addColumn<bool>("italian"); // else the C locale
@@ -380,6 +455,143 @@ void TestApp::toNumberAndRound() {
     QLocale::setDefault(QLocale::c());
     QCOMPARE(RoundToInt32(number), int32);
     QCOMPARE(RoundToInt16(number), int16);
+}
+
+enum class LinkTo { OutsideFile, NothingOutside, OutsideFolder };
+enum class Write { Download, StartUp, SettingsKey, LogEntry, LogAfter10MiB };
+Q_DECLARE_METATYPE(LinkTo)
+Q_DECLARE_METATYPE(Write)
+
+const QString kRefused = QStringLiteral("Scrittura rifiutata, collegamento simbolico: %1/");
+
+// A link planted in the application folder never takes a write outside it: the outside file
+// keeps its bytes and nothing appears beside it. The refusal is logged where the log can be.
+void TestApp::writesStayInTheFolder_data() {
+    QTest::addColumn<QString>("link"); // in the application folder
+    QTest::addColumn<LinkTo>("linkTo");
+    QTest::addColumn<Write>("write");
+    QTest::addColumn<bool>("done");
+    QTest::addColumn<QStringList>("logged"); // entries of Log.txt; %1: the application folder
+
+    const QStringList refusedPicture{kRefused + "TempImg/foto.jpg"};
+    const QStringList refusedSettings{kRefused + "setws.ini"};
+    QTest::newRow("TempImg entry to an outside file: download")
+        << "TempImg/foto.jpg" << LinkTo::OutsideFile << Write::Download << false << refusedPicture;
+    QTest::newRow("dangling TempImg entry: download")
+        << "TempImg/foto.jpg" << LinkTo::NothingOutside << Write::Download << false
+        << refusedPicture;
+    QTest::newRow("TempImg itself to an outside folder: download")
+        << "TempImg" << LinkTo::OutsideFolder << Write::Download << false << refusedPicture;
+    QTest::newRow("dangling setws.ini: start-up ends with its box")
+        << "setws.ini" << LinkTo::NothingOutside << Write::StartUp << false << refusedSettings;
+    QTest::newRow("setws.ini to an outside file: a key")
+        << "setws.ini" << LinkTo::OutsideFile << Write::SettingsKey << false << refusedSettings;
+    QTest::newRow("Log.txt to an outside file: an entry")
+        << "Log.txt" << LinkTo::OutsideFile << Write::LogEntry << false << QStringList();
+    QTest::newRow("Log.old.txt to an outside file: replaced by the full log")
+        << "Log.old.txt" << LinkTo::OutsideFile << Write::LogAfter10MiB << true
+        << QStringList{"primo"};
+}
+
+void TestApp::writesStayInTheFolder() {
+    QFETCH(QString, link);
+    QFETCH(LinkTo, linkTo);
+    QFETCH(Write, write);
+    QFETCH(bool, done);
+    QFETCH(QStringList, logged);
+    StartUp startUp;
+    const QString outside = startUp.root.filePath("outside");
+    QVERIFY(QDir().mkdir(outside));
+    QVERIFY(writeFile(outside + "/target.txt", "outside"));
+    QVERIFY(link == "TempImg" || QDir(startUp.app).mkdir("TempImg"));
+    const QString target = linkTo == LinkTo::OutsideFile      ? outside + "/target.txt"
+                           : linkTo == LinkTo::NothingOutside ? outside + "/absent"
+                                                              : outside;
+    QVERIFY(QFile::link(target, startUp.path(link)));
+    AppState &state = AppState::instance();
+    state.ApplicationFolder = startUp.app;
+    state.Log = true;
+
+    bool written = false;
+    switch (write) {
+    case Write::Download: {
+        LoopbackServer service;
+        service.server().Get("/foto", [](const httplib::Request &, httplib::Response &response) {
+            response.set_content("jpeg", "image/jpeg");
+        });
+        service.start();
+        written = DownloadFile(QString::fromStdString(service.baseUrl() + "/foto"),
+                               startUp.path("TempImg/foto.jpg"));
+        break;
+    }
+    case Write::StartUp:
+        written = startUp.run("IT1") == Outcome::Continue;
+        break;
+    case Write::SettingsKey:
+        written = WriteIniValue(startUp.path("setws.ini"), "Settings", "Log", "1") != 0;
+        break;
+    case Write::LogAfter10MiB:
+        QVERIFY(writeFile(startUp.path("Log.txt"), {}));
+        QVERIFY(QFile::resize(startUp.path("Log.txt"), 10 * kMiB));
+        Q_FALLTHROUGH();
+    case Write::LogEntry:
+        WriteLog(QStringLiteral("primo"), FixedClock());
+        written = entriesOf(startUp.path("Log.txt")).contains("primo");
+        break;
+    }
+    QCOMPARE(written, done);
+    QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+             QStringList{"target.txt"});
+    QCOMPARE(bytesOf(outside + "/target.txt"), QByteArray("outside"));
+    QCOMPARE(entriesOf(startUp.path("Log.txt")), logged.replaceInStrings("%1", startUp.app));
+}
+
+enum class Regional { Italian, UnitedStates, C };
+Q_DECLARE_METATYPE(Regional)
+
+// The time of a message as the system's regional settings and the explicit forms write it;
+// two-digit years fall in this century. An invalid expected value: refused.
+void TestApp::serviceDate_data() {
+    QTest::addColumn<Regional>("regional");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("expected");
+
+    const QDate march5(2024, 3, 5);
+    const QDateTime at1405(march5, QTime(14, 5));
+    const QDateTime at140507(march5, QTime(14, 5, 7));
+    const QDateTime midnight(march5, QTime(0, 0));
+    const Regional it = Regional::Italian;
+    QTest::newRow("it short, two-digit year") << it << "05/03/24 14:05" << at1405;
+    QTest::newRow("it short with seconds") << it << "05/03/24 14:05:07" << at140507;
+    QTest::newRow("it short, no time") << it << "05/03/24" << midnight;
+    QTest::newRow("it year 99 is 2099")
+        << it << " 05/03/99 14:05 " << QDateTime(QDate(2099, 3, 5), QTime(14, 5));
+    QTest::newRow("it 29 February of a leap year")
+        << it << "29/02/24 10:00" << QDateTime(QDate(2024, 2, 29), QTime(10, 0));
+    QTest::newRow("it long, no seconds") << it << "martedì 5 marzo 2024 14:05" << at1405;
+    QTest::newRow("it explicit four-digit year, no time") << it << "05/03/2024" << midnight;
+    QTest::newRow("it explicit, no seconds") << it << "05/03/2024 14:05" << at1405;
+    QTest::newRow("it 31 February refused") << it << "31/02/24 10:00" << QDateTime();
+    QTest::newRow("en_US short") << Regional::UnitedStates << "3/5/24 2:05 PM" << at1405;
+    const Regional c = Regional::C;
+    QTest::newRow("explicit with seconds") << c << "5/3/2024 14:05:07" << at140507;
+    QTest::newRow("explicit two-digit year") << c << "5/3/24 14:05" << at1405;
+    QTest::newRow("explicit, no time") << c << "5/3/2024" << midnight;
+    QTest::newRow("ISO with space") << c << "2024-03-05 14:05:07" << at140507;
+    QTest::newRow("ISO, no time") << c << "2024-03-05" << midnight;
+    QTest::newRow("month first refused") << c << "3/31/2024" << QDateTime();
+    QTest::newRow("not a date") << c << "ieri" << QDateTime();
+}
+
+void TestApp::serviceDate() {
+    QFETCH(Regional, regional);
+    QFETCH(QString, text);
+    QFETCH(QDateTime, expected);
+    const QLocale locale = regional == Regional::Italian ? QLocale(QLocale::Italian, QLocale::Italy)
+                           : regional == Regional::UnitedStates
+                               ? QLocale(QLocale::English, QLocale::UnitedStates)
+                               : QLocale::c();
+    QCOMPARE(ServiceDate::parse(text, locale).value_or(QDateTime()), expected);
 }
 
 QTEST_GUILESS_MAIN(TestApp)

@@ -1,5 +1,6 @@
 #include "LoopbackServer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
@@ -20,7 +21,22 @@ class TestClientProcess : public QObject {
 private slots:
     void quitsCleanlyLeavingTheFilesAlone_data();
     void quitsCleanlyLeavingTheFilesAlone();
+    void sigtermEndsTheStartUpBox_data();
+    void sigtermEndsTheStartUpBox();
 };
+
+// True once the process has its own SIGTERM handler (the SigCgt mask of /proc), so that the
+// signal is no longer the default end of the process.
+static bool catchesSigterm(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+    }
+    return false;
+}
 
 void TestClientProcess::quitsCleanlyLeavingTheFilesAlone_data() {
     QTest::addColumn<QString>("name");
@@ -78,6 +94,51 @@ void TestClientProcess::quitsCleanlyLeavingTheFilesAlone() {
     QCOMPARE(file.readAll(), bytes);
     // Damaged settings never switch the log on.
     QVERIFY(!QFile::exists(folder.filePath("Log.txt")));
+}
+
+enum class StartUpBox { SettingsFileMissing, SettingsDatabaseUnreadable };
+Q_DECLARE_METATYPE(StartUpBox)
+
+void TestClientProcess::sigtermEndsTheStartUpBox_data() {
+    QTest::addColumn<StartUpBox>("box");
+    QTest::newRow("setws.ini a folder: \"Errore\"") << StartUpBox::SettingsFileMissing;
+    QTest::newRow("settings database unreadable: its box, then \"Errore\"")
+        << StartUpBox::SettingsDatabaseUnreadable;
+}
+
+// A modal box at start-up runs its own event loop; the signal must end it and the process.
+void TestClientProcess::sigtermEndsTheStartUpBox() {
+    QFETCH(StartUpBox, box);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString app = root.filePath("app");
+    QVERIFY(QDir().mkdir(app));
+    QStringList arguments;
+    if (box == StartUpBox::SettingsFileMissing) {
+        QVERIFY(QDir().mkdir(app + "/setws.ini"));
+        arguments << "01234567890";
+    } else {
+        // Without brenno-dbread beside the client no database can be read.
+        QFile settings(root.filePath("SetLKT10.mdb"));
+        QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write("not a database") > 0);
+    }
+    QVERIFY(QFile::copy(QStringLiteral(BRENNO_EXECUTABLE), app + "/brenno"));
+
+    QProcess client;
+    const auto stop = qScopeGuard([&] {
+        client.kill();
+        client.waitForFinished(kGuardMs);
+    });
+    client.start(app + "/brenno", arguments);
+    QVERIFY(client.waitForStarted(kGuardMs));
+    QTRY_VERIFY_WITH_TIMEOUT(catchesSigterm(client.processId()), kGuardMs);
+
+    ::kill(pid_t(client.processId()), SIGTERM);
+    QVERIFY(client.waitForFinished(kGuardMs));
+    QCOMPARE(client.exitStatus(), QProcess::NormalExit);
+    // As when the user dismisses the box: start-up failed.
+    QCOMPARE(client.exitCode(), 1);
+    QVERIFY(!QFile::exists(app + "/TempImg"));
 }
 
 QTEST_GUILESS_MAIN(TestClientProcess)
