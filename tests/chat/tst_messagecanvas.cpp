@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -53,6 +54,7 @@ private slots:
     void pointer_data();
     void pointer();
     void selectAndCopy();
+    void hugePicturesKeepOnlyThumbnails();
 };
 
 static void fill(MessageCanvas &canvas) {
@@ -132,6 +134,36 @@ void TestMessageCanvas::selectAndCopy() {
     QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, kOnText, canvas.mapToGlobal(kOnText));
     QCoreApplication::sendEvent(&canvas, &menuEvent);
     QCOMPARE(clipboard->text(), kCode);
+}
+
+static qint64 residentKiB() {
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
+// Six 5600x5600 pictures would take 750 MiB at full size; the list keeps 322x322 thumbnails.
+void TestMessageCanvas::hugePicturesKeepOnlyThumbnails() {
+    {
+        QImage huge(5600, 5600, QImage::Format_RGB32);
+        huge.fill(Qt::darkCyan);
+        QVERIFY(huge.save(m_appFolder.filePath("TempImg/huge.png")));
+    }
+    const qint64 before = residentKiB();
+    MessageCanvas canvas;
+    for (int i = 0; i < 6; ++i)
+        canvas.addMessage(
+            {u"14:05"_s, 7, u"huge.png"_s, true, false, kOperatorBack, kOperatorFore});
+    canvas.resize(400, 6 * 332);
+    QImage painted(canvas.size(), QImage::Format_RGB32);
+    canvas.render(&painted);
+    QCOMPARE(painted.pixelColor(200, 6 * 332 - 40), QColor(Qt::darkCyan)); // the last one, painted
+    const qint64 grownKiB = residentKiB() - before;
+    QVERIFY2(grownKiB < 64 * 1024, qPrintable(QString::number(grownKiB)));
 }
 
 QTEST_MAIN(TestMessageCanvas)
