@@ -2,55 +2,33 @@
 
 #include "app/Windows1252.h"
 
-#include <array>
+#include <cstring>
 
 namespace {
 
 constexpr qsizetype kLineLength = 72;
-constexpr QLatin1String kLineEnd("\r\n");
-constexpr int kCodeUnits = 0x10000;
-
-// The inverse of Windows1252::decode for every UTF-16 code unit: converting a screenshot's
-// worth of characters one codec call at a time costs several times the encoding itself.
-const std::array<uchar, kCodeUnits> &codeTable() {
-    static const std::array<uchar, kCodeUnits> table = [] {
-        std::array<uchar, kCodeUnits> codes;
-        codes.fill('?');
-        QByteArray everyByte(256, Qt::Uninitialized);
-        for (int i = 0; i < everyByte.size(); ++i)
-            everyByte[i] = char(i);
-        const QString characters = Windows1252::decode(everyByte);
-        for (int i = 0; i < characters.size(); ++i)
-            codes[characters[i].unicode()] = uchar(i);
-        return codes;
-    }();
-    return table;
-}
-
-QByteArray windows1252Bytes(const QString &text) {
-    const std::array<uchar, kCodeUnits> &codes = codeTable();
-    QByteArray bytes(text.size(), Qt::Uninitialized);
-    char *dst = bytes.data();
-    for (const QChar c : text) {
-        if (c.isSurrogate())
-            return Windows1252::encode(text); // one '?' per code point beyond 16 bits
-        *dst++ = char(codes[c.unicode()]);
-    }
-    return bytes;
-}
+constexpr char kLineEnd[] = "\r\n";
+constexpr qsizetype kLineEndLength = 2;
 
 } // namespace
 
 QString Base64::Encode(const QString &sString) const {
-    const QByteArray encoded = windows1252Bytes(sString).toBase64();
+    return QString::fromLatin1(Encode(Windows1252::encode(sString)));
+}
+
+// Qt encodes; only the line ends are ours, copied in whole lines.
+QByteArray Base64::Encode(const QByteArray &bytes) const {
+    const QByteArray encoded = bytes.toBase64();
     const qsizetype fullLines = encoded.size() / kLineLength;
-    QString out;
-    out.reserve(encoded.size() + fullLines * kLineEnd.size());
-    for (qsizetype start = 0; start < encoded.size(); start += kLineLength) {
-        const qsizetype length = qMin(kLineLength, encoded.size() - start);
-        out.append(QLatin1String(encoded.constData() + start, length));
-        if (length == kLineLength)
-            out.append(kLineEnd);
+    QByteArray out(encoded.size() + fullLines * kLineEndLength, Qt::Uninitialized);
+    const char *from = encoded.constData();
+    char *to = out.data();
+    for (qsizetype line = 0; line < fullLines; ++line) {
+        std::memcpy(to, from, kLineLength);
+        std::memcpy(to + kLineLength, kLineEnd, kLineEndLength);
+        from += kLineLength;
+        to += kLineLength + kLineEndLength;
     }
+    std::memcpy(to, from, size_t(encoded.size() - fullLines * kLineLength));
     return out;
 }
