@@ -1,6 +1,13 @@
 #include "tray/QtTrayIconBackend.h"
 
-QtTrayIconBackend::QtTrayIconBackend() {
+QtTrayIconBackend::QtTrayIconBackend()
+    : QtTrayIconBackend(&QSystemTrayIcon::isSystemTrayAvailable,
+                        DesktopNotifications(QDBusConnection::sessionBus())) {}
+
+QtTrayIconBackend::QtTrayIconBackend(std::function<bool()> trayAvailable,
+                                     DesktopNotifications notifications)
+    : m_trayAvailable(std::move(trayAvailable))
+    , m_notifications(std::move(notifications)) {
     QObject::connect(&m_icon, &QSystemTrayIcon::activated,
                      [this](QSystemTrayIcon::ActivationReason reason) {
                          if (const auto code = shellCodeFor(reason))
@@ -39,7 +46,10 @@ void QtTrayIconBackend::setToolTip(const QString &text) {
 
 void QtTrayIconBackend::showMessage(const QString &title, const QString &message,
                                     QSystemTrayIcon::MessageIcon icon, int timeoutMs) {
-    m_icon.showMessage(title, message, icon, timeoutMs);
+    if (m_trayAvailable())
+        m_icon.showMessage(title, message, icon, timeoutMs);
+    else
+        m_notifications.Notify(title, message, timeoutMs);
 }
 
 void QtTrayIconBackend::show() {

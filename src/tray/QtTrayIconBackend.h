@@ -1,15 +1,19 @@
 #pragma once
 
+#include "tray/DesktopNotifications.h"
 #include "tray/TrayIconBackend.h"
 
 #include <QSystemTrayIcon>
 
+#include <functional>
 #include <optional>
 
-// The tray icon on the desktop's own tray through QSystemTrayIcon.
+// The tray icon on the desktop's own tray through QSystemTrayIcon. Where the desktop shows no
+// tray, balloon tips become desktop notifications.
 class QtTrayIconBackend : public TrayIconBackend {
 public:
     QtTrayIconBackend();
+    QtTrayIconBackend(std::function<bool()> trayAvailable, DesktopNotifications notifications);
 
     // Qt reports a double click as Trigger then DoubleClick, the same order the shell codes have.
     static std::optional<qint32> shellCodeFor(QSystemTrayIcon::ActivationReason reason);
@@ -25,6 +29,8 @@ public:
 private:
     void deliver(qint32 code) const;
 
+    std::function<bool()> m_trayAvailable;
+    DesktopNotifications m_notifications;
     QSystemTrayIcon m_icon;
     std::function<void(qint32 code)> m_handler;
 };

@@ -1,3 +1,5 @@
+#include "PrivateSessionBus.h"
+
 #include "app/AppState.h"
 #include "tray/NoTrayFallback.h"
 #include "tray/QtTrayIconBackend.h"
@@ -13,6 +15,29 @@
 using List = QStringList;
 
 namespace {
+
+// Bounds waits for the private bus on a loaded machine so that a fault ends the test; it
+// measures nothing.
+constexpr int kBusPatienceMs = 30000;
+
+// The desktop's notification service, recording each Notify call with its arguments.
+class FakeNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList calls;
+public slots:
+    uint Notify(const QString &appName, uint replacesId, const QString &appIcon,
+                const QString &summary, const QString &body, const QStringList &actions,
+                const QVariantMap &hints, int expireTimeout) {
+        calls << QString("%1|%2|%3|%4|%5|%6|%7|%8")
+                     .arg(appName)
+                     .arg(replacesId)
+                     .arg(appIcon, summary, body, actions.join(','), hints.keys().join(','))
+                     .arg(expireTimeout);
+        return uint(calls.size());
+    }
+};
 
 // What the tray asked of the desktop, in order; outlives the backend so that removal shows.
 struct DesktopLog {
@@ -63,6 +88,8 @@ class TestTray : public QObject {
 private slots:
     void noticeBoxKeepsApplicationRunning();
     void desktopInputRaisesEvents();
+    void balloonsWithoutTrayAreNotifications_data();
+    void balloonsWithoutTrayAreNotifications();
     void tooltipIsCutButKeptWhole_data();
     void tooltipIsCutButKeptWhole();
     void formAnswersClicksAndMenu_data();
@@ -113,6 +140,45 @@ void TestTray::desktopInputRaisesEvents() {
         log.click(code);
     QCOMPARE(raised, (List{"RightClick", "LeftClick", "DoubleClick", "BalloonHide",
                            "BalloonTimeOut", "BalloonClicked"}));
+}
+
+void TestTray::balloonsWithoutTrayAreNotifications_data() {
+    QTest::addColumn<bool>("trayPresent"); // for the first balloon; the second has none
+    QTest::addColumn<QStringList>("notified");
+    const QString ended = "Brenno|0|brenno|Solmara Chat|Chat terminata.|||30000";
+    const QString noChat = "Brenno|0|brenno|Solmara Chat|Nessuna chat attiva.|||30000";
+    QTest::newRow("no tray: every balloon a notification") << false << List{ended, noChat};
+    QTest::newRow("tray: Qt's own balloon") << true << List{noChat};
+}
+
+void TestTray::balloonsWithoutTrayAreNotifications() {
+    QFETCH(bool, trayPresent);
+    QFETCH(QStringList, notified);
+    PrivateSessionBus bus;
+    QVERIFY(bus.isRunning());
+    QDBusConnection desktop = bus.connect("desktop");
+    FakeNotifications notifications;
+    QVERIFY(desktop.registerService("org.freedesktop.Notifications"));
+    QVERIFY(desktop.registerObject("/org/freedesktop/Notifications", &notifications,
+                                   QDBusConnection::ExportAllSlots));
+    QWidget chat;
+    AppState::instance().chatWindow = &chat;
+    AppState::instance().IdTicket = 0;
+    frmSysTray form(
+        std::make_unique<QtTrayIconBackend>([&trayPresent] { return trayPresent; },
+                                            DesktopNotifications(bus.connect("client"))),
+        std::make_unique<NoTrayFallback>([] { return true; }, std::chrono::seconds(15)),
+        [](const QString &, const QString &) {});
+
+    form.ShowMessageTray("Chat terminata.");
+    trayPresent = false;
+    // Both leave on one connection in order, so a notification for the first comes first.
+    for (QAction *item : form.mnuSysTray()->actions())
+        if (item->text() == "Visualizza chat")
+            item->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return notifications.calls.size() >= notified.size(); },
+                            kBusPatienceMs));
+    QCOMPARE(notifications.calls, notified);
 }
 
 void TestTray::tooltipIsCutButKeptWhole_data() {
