@@ -7,30 +7,11 @@ QtTrayIconBackend::QtTrayIconBackend()
 QtTrayIconBackend::QtTrayIconBackend(std::function<bool()> trayAvailable,
                                      DesktopNotifications notifications)
     : m_trayAvailable(std::move(trayAvailable))
-    , m_notifications(std::move(notifications)) {
-    QObject::connect(&m_icon, &QSystemTrayIcon::activated,
-                     [this](QSystemTrayIcon::ActivationReason reason) {
-                         if (const auto code = shellCodeFor(reason))
-                             deliver(*code);
-                     });
-    QObject::connect(&m_icon, &QSystemTrayIcon::messageClicked,
-                     [this] { deliver(TrayShellCode::BalloonUserClick); });
-}
-
-std::optional<qint32> QtTrayIconBackend::shellCodeFor(QSystemTrayIcon::ActivationReason reason) {
-    switch (reason) {
-    case QSystemTrayIcon::Context:
-        return TrayShellCode::RightButtonUp;
-    case QSystemTrayIcon::Trigger:
-        return TrayShellCode::LeftButtonUp;
-    case QSystemTrayIcon::DoubleClick:
-        return TrayShellCode::LeftButtonDoubleClick;
-    case QSystemTrayIcon::MiddleClick:
-    case QSystemTrayIcon::Unknown:
-        break;
-    }
-    return std::nullopt;
-}
+    , m_notifications(std::move(notifications))
+    , m_clicks(m_icon, [this](qint32 code) {
+        if (m_handler)
+            m_handler(code);
+    }) {}
 
 void QtTrayIconBackend::setShellCodeHandler(std::function<void(qint32 code)> handler) {
     m_handler = std::move(handler);
@@ -58,9 +39,4 @@ void QtTrayIconBackend::show() {
 
 void QtTrayIconBackend::remove() {
     m_icon.hide();
-}
-
-void QtTrayIconBackend::deliver(qint32 code) const {
-    if (m_handler)
-        m_handler(code);
 }

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "tray/NoTrayFallback.h"
 #include "tray/QtTrayIconBackend.h"
+#include "tray/QtTrayIconClicks.h"
 #include "tray/ShowNoticeBox.h"
 #include "tray/frmSysTray.h"
 
@@ -19,6 +20,9 @@ namespace {
 // Bounds waits for the private bus on a loaded machine so that a fault ends the test; it
 // measures nothing.
 constexpr int kBusPatienceMs = 30000;
+
+// What Qt's tray reports, and a return to the event loop.
+enum class QtReport { BalloonClicked, Trigger, Context, DoubleClick, MiddleClick, NextTurn };
 
 // The desktop's notification service, recording each Notify call with its arguments.
 class FakeNotifications : public QObject {
@@ -83,11 +87,15 @@ struct Tray {
 
 } // namespace
 
+Q_DECLARE_METATYPE(QtReport)
+
 class TestTray : public QObject {
     Q_OBJECT
 private slots:
     void noticeBoxKeepsApplicationRunning();
     void desktopInputRaisesEvents();
+    void qtReportsBecomeShellCodes_data();
+    void qtReportsBecomeShellCodes();
     void balloonsWithoutTrayAreNotifications_data();
     void balloonsWithoutTrayAreNotifications();
     void tooltipIsCutButKeptWhole_data();
@@ -119,11 +127,6 @@ void TestTray::noticeBoxKeepsApplicationRunning() {
 }
 
 void TestTray::desktopInputRaisesEvents() {
-    QList<qint32> codes;
-    for (auto reason : {QSystemTrayIcon::Context, QSystemTrayIcon::Trigger,
-                        QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick})
-        codes << QtTrayIconBackend::shellCodeFor(reason).value_or(0);
-    QCOMPARE(codes, (QList<qint32>{0x205, 0x202, 0x203, 0}));
     DesktopLog log;
     clsSysTray tray(std::make_unique<FakeTrayIconBackend>(log));
     QStringList raised;
@@ -135,11 +138,62 @@ void TestTray::desktopInputRaisesEvents() {
                                        {&clsSysTray::BalloonClicked, "BalloonClicked"}})
         connect(&tray, signal, this, [&raised, name = name] { raised << name; });
     // Besides the balloon's own codes: presses, moves, the balloon showing and unknown codes.
-    for (qint32 code : codes + QList<qint32>{0x200, 0x201, 0x204, 0x206, 0x402, 0x403, 0x404, 0x405,
-                                             0x406, 0x10202})
+    for (qint32 code : {0x205, 0x202, 0x203, 0, 0x200, 0x201, 0x204, 0x206, 0x402, 0x403, 0x404,
+                        0x405, 0x406, 0x10202})
         log.click(code);
     QCOMPARE(raised, (List{"RightClick", "LeftClick", "DoubleClick", "BalloonHide",
                            "BalloonTimeOut", "BalloonClicked"}));
+}
+
+void TestTray::qtReportsBecomeShellCodes_data() {
+    QTest::addColumn<QList<QtReport>>("reports");
+    QTest::addColumn<QList<qint32>>("codes");
+    using R = QtReport;
+    QTest::newRow("presses of the icon")
+        << QList{R::Context, R::Trigger, R::DoubleClick, R::Trigger, R::MiddleClick, R::NextTurn}
+        << QList<qint32>{0x205, 0x202, 0x203, 0x202};
+    QTest::newRow("click on the balloon")
+        << QList{R::BalloonClicked, R::NextTurn} << QList<qint32>{0x405};
+    QTest::newRow("right press on the icon under a balloon: the press alone")
+        << QList{R::BalloonClicked, R::Context, R::NextTurn} << QList<qint32>{0x205};
+    QTest::newRow("left press on the icon under a balloon: the press alone")
+        << QList{R::BalloonClicked, R::Trigger, R::NextTurn} << QList<qint32>{0x202};
+    QTest::newRow("middle press on the icon under a balloon: nothing")
+        << QList{R::BalloonClicked, R::MiddleClick, R::NextTurn} << QList<qint32>{};
+    QTest::newRow("balloon click, later a press: both")
+        << QList{R::BalloonClicked, R::NextTurn, R::Context, R::NextTurn}
+        << QList<qint32>{0x405, 0x205};
+}
+
+void TestTray::qtReportsBecomeShellCodes() {
+    QFETCH(QList<QtReport>, reports);
+    QFETCH(QList<qint32>, codes);
+    QSystemTrayIcon icon;
+    QList<qint32> delivered;
+    QtTrayIconClicks clicks(icon, [&delivered](qint32 code) { delivered << code; });
+    for (QtReport report : reports) {
+        switch (report) {
+        case QtReport::BalloonClicked:
+            emit icon.messageClicked();
+            break;
+        case QtReport::Trigger:
+            emit icon.activated(QSystemTrayIcon::Trigger);
+            break;
+        case QtReport::Context:
+            emit icon.activated(QSystemTrayIcon::Context);
+            break;
+        case QtReport::DoubleClick:
+            emit icon.activated(QSystemTrayIcon::DoubleClick);
+            break;
+        case QtReport::MiddleClick:
+            emit icon.activated(QSystemTrayIcon::MiddleClick);
+            break;
+        case QtReport::NextTurn:
+            QCoreApplication::processEvents();
+            break;
+        }
+    }
+    QCOMPARE(delivered, codes);
 }
 
 void TestTray::balloonsWithoutTrayAreNotifications_data() {
