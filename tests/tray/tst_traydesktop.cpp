@@ -77,14 +77,21 @@ void TestTrayDesktop::initTestCase() {
 }
 
 void TestTrayDesktop::iconSitsInTrayHost() {
+    // Embedded by the tray host rather than left on the root window, and shown there; the host
+    // embeds the icon some time after Qt has shown it.
+    const QString icon = QString::number(m_icon->winId());
     QByteArray tree;
-    QVERIFY(run("xwininfo", {"-id", QString::number(m_icon->winId()), "-tree"}, &tree));
-    // Embedded by the tray host rather than left on the root window.
-    const QByteArray parentLine = tree.mid(tree.indexOf("Parent window id")).split('\n').first();
-    QVERIFY2(!parentLine.isEmpty() && !parentLine.contains("the root window"), tree);
     QByteArray info;
-    QVERIFY(run("xwininfo", {"-id", QString::number(m_icon->winId())}, &info));
-    QVERIFY2(info.contains("Map State: IsViewable"), info);
+    const auto embedded = [&] {
+        if (!run("xwininfo", {"-id", icon, "-tree"}, &tree) ||
+            !run("xwininfo", {"-id", icon}, &info))
+            return false;
+        const QByteArray parentLine =
+            tree.mid(tree.indexOf("Parent window id")).split('\n').first();
+        return !parentLine.isEmpty() && !parentLine.contains("the root window") &&
+               info.contains("Map State: IsViewable");
+    };
+    QVERIFY2(QTest::qWaitFor(embedded, kDesktopPatienceMs), tree + info);
     QVERIFY(m_icon->width() > 0 && m_icon->height() > 0);
     QVERIFY(!m_tray->isVisible());
 }
