@@ -127,29 +127,23 @@ void TestDesktopSession::platformFollowsTheSession_data() {
     QTest::addColumn<QByteArray>("platform"); // empty: Qt's own choice
     QTest::addColumn<bool>("wayland");
     const QString unset;
+    const QString wayland = "wayland";
+    const QString socket = "wayland-0";
+    const QString xDisplay = ":0";
     QTest::newRow("X11 session: Qt's own choice")
-        << "x11" << unset << ":0" << unset << QByteArray() << false;
+        << "x11" << unset << xDisplay << unset << QByteArray() << false;
     QTest::newRow("Wayland with XWayland: an X client")
-        << "wayland"
-        << "wayland-0"
-        << ":0" << unset << QByteArray("xcb") << true;
-    QTest::newRow("Wayland display alone marks the session")
-        << unset << "wayland-0"
-        << ":1" << unset << QByteArray("xcb") << true;
+        << wayland << socket << xDisplay << unset << QByteArray("xcb") << true;
+    QTest::newRow("Wayland socket alone marks the session")
+        << unset << socket << xDisplay << unset << QByteArray("xcb") << true;
     QTest::newRow("Wayland without XWayland: native")
-        << "wayland"
-        << "wayland-0" << unset << unset << QByteArray("wayland") << true;
-    QTest::newRow("empty DISPLAY is no XWayland") << "wayland"
-                                                  << "wayland-0"
-                                                  << "" << unset << QByteArray("wayland") << true;
-    QTest::newRow("the user's platform stands") << "wayland"
-                                                << "wayland-0"
-                                                << ":0"
-                                                << "wayland" << QByteArray() << true;
-    QTest::newRow("an empty user platform is none") << "wayland"
-                                                    << "wayland-0"
-                                                    << ":0"
-                                                    << "" << QByteArray("xcb") << true;
+        << wayland << socket << unset << unset << QByteArray("wayland") << true;
+    QTest::newRow("empty DISPLAY is no XWayland")
+        << wayland << socket << "" << unset << QByteArray("wayland") << true;
+    QTest::newRow("the user's platform stands")
+        << wayland << socket << xDisplay << wayland << QByteArray() << true;
+    QTest::newRow("an empty user platform is none")
+        << wayland << socket << xDisplay << "" << QByteArray("xcb") << true;
     QTest::newRow("text console: Qt's own choice")
         << "tty" << unset << unset << unset << QByteArray() << false;
 }
