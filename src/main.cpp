@@ -4,18 +4,28 @@
 #include "app/ModuleMain.h"
 #include "app/QuitOnTerminationSignal.h"
 #include "chat/ChatFrm.h"
+#include "chat/DesktopSession.h"
 #include "tray/frmSysTray.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QProcessEnvironment>
 #include <QThread>
 #include <QTimer>
 #include <QTranslator>
 
 int main(int argc, char *argv[]) {
+    // Qt reads the platform as the application starts.
+    const std::optional<QByteArray> platform =
+        DesktopSession::choosePlatform(QProcessEnvironment::systemEnvironment());
+    if (platform)
+        qputenv("QT_QPA_PLATFORM", *platform);
     QApplication app(argc, argv);
+    // Programs the client starts make their own choice.
+    if (platform)
+        qunsetenv("QT_QPA_PLATFORM");
     // The client lives in the tray: closing or hiding its windows must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -1,5 +1,8 @@
 #include "chat/ModuleScreenSnapshot.h"
 
+#include "chat/DesktopSession.h"
+#include "chat/PortalScreenshot.h"
+
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QPixmap>
@@ -28,11 +31,18 @@ int statusNumber(QImageWriter::ImageWriterError error) {
 } // namespace
 
 bool CaptureScreen(const QString &path) {
-    QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return false;
-    const QImage picture = screen->grabWindow(0).toImage();
-    return SavePictureAsJpeg(picture, path, kScreenshotQuality).isEmpty();
+    if (DesktopSession::isWayland(QProcessEnvironment::systemEnvironment())) {
+        PortalScreenshot portal(QDBusConnection::sessionBus());
+        return CaptureScreen(path, [&portal] { return portal.take(); });
+    }
+    return CaptureScreen(path, [] {
+        QScreen *screen = QGuiApplication::primaryScreen();
+        return screen ? screen->grabWindow(0).toImage() : QImage();
+    });
+}
+
+bool CaptureScreen(const QString &path, const std::function<QImage()> &takePicture) {
+    return SavePictureAsJpeg(takePicture(), path, kScreenshotQuality).isEmpty();
 }
 
 QString SavePictureAsJpeg(const QImage &picture, const QString &path, int quality) {

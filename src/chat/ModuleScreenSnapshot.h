@@ -3,11 +3,16 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
+
 namespace ModuleScreenSnapshot {
 
 // Writes the whole primary screen to path as a JPEG of quality 80; false when no picture
-// was written. Never shows anything.
+// was written. Never shows anything. Under Wayland the picture comes from the desktop portal.
 bool CaptureScreen(const QString &path);
+
+// The same with the picture taken by takePicture, which gives a null picture when it fails.
+bool CaptureScreen(const QString &path, const std::function<QImage()> &takePicture);
 
 // Empty on success; otherwise "Non posso salvare l'immagine. Errore GDI+:" and a status number
 // (1 generic, 2 invalid picture, 7 file system, 13 no JPEG encoder).

@@ -1,29 +1,17 @@
 #include "tray/QtTrayIconBackend.h"
 
-QtTrayIconBackend::QtTrayIconBackend() {
-    QObject::connect(&m_icon, &QSystemTrayIcon::activated,
-                     [this](QSystemTrayIcon::ActivationReason reason) {
-                         if (const auto code = shellCodeFor(reason))
-                             deliver(*code);
-                     });
-    QObject::connect(&m_icon, &QSystemTrayIcon::messageClicked,
-                     [this] { deliver(TrayShellCode::BalloonUserClick); });
-}
+QtTrayIconBackend::QtTrayIconBackend()
+    : QtTrayIconBackend(&QSystemTrayIcon::isSystemTrayAvailable,
+                        DesktopNotifications(QDBusConnection::sessionBus())) {}
 
-std::optional<qint32> QtTrayIconBackend::shellCodeFor(QSystemTrayIcon::ActivationReason reason) {
-    switch (reason) {
-    case QSystemTrayIcon::Context:
-        return TrayShellCode::RightButtonUp;
-    case QSystemTrayIcon::Trigger:
-        return TrayShellCode::LeftButtonUp;
-    case QSystemTrayIcon::DoubleClick:
-        return TrayShellCode::LeftButtonDoubleClick;
-    case QSystemTrayIcon::MiddleClick:
-    case QSystemTrayIcon::Unknown:
-        break;
-    }
-    return std::nullopt;
-}
+QtTrayIconBackend::QtTrayIconBackend(std::function<bool()> trayAvailable,
+                                     DesktopNotifications notifications)
+    : m_trayAvailable(std::move(trayAvailable))
+    , m_notifications(std::move(notifications))
+    , m_clicks(m_icon, [this](qint32 code) {
+        if (m_handler)
+            m_handler(code);
+    }) {}
 
 void QtTrayIconBackend::setShellCodeHandler(std::function<void(qint32 code)> handler) {
     m_handler = std::move(handler);
@@ -39,7 +27,10 @@ void QtTrayIconBackend::setToolTip(const QString &text) {
 
 void QtTrayIconBackend::showMessage(const QString &title, const QString &message,
                                     QSystemTrayIcon::MessageIcon icon, int timeoutMs) {
-    m_icon.showMessage(title, message, icon, timeoutMs);
+    if (m_trayAvailable())
+        m_icon.showMessage(title, message, icon, timeoutMs);
+    else
+        m_notifications.Notify(title, message, timeoutMs);
 }
 
 void QtTrayIconBackend::show() {
@@ -48,9 +39,4 @@ void QtTrayIconBackend::show() {
 
 void QtTrayIconBackend::remove() {
     m_icon.hide();
-}
-
-void QtTrayIconBackend::deliver(qint32 code) const {
-    if (m_handler)
-        m_handler(code);
 }

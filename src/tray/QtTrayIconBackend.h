@@ -1,18 +1,19 @@
 #pragma once
 
+#include "tray/DesktopNotifications.h"
+#include "tray/QtTrayIconClicks.h"
 #include "tray/TrayIconBackend.h"
 
 #include <QSystemTrayIcon>
 
-#include <optional>
+#include <functional>
 
-// The tray icon on the desktop's own tray through QSystemTrayIcon.
+// The tray icon on the desktop's own tray through QSystemTrayIcon. Where the desktop shows no
+// tray, balloon tips become desktop notifications.
 class QtTrayIconBackend : public TrayIconBackend {
 public:
     QtTrayIconBackend();
-
-    // Qt reports a double click as Trigger then DoubleClick, the same order the shell codes have.
-    static std::optional<qint32> shellCodeFor(QSystemTrayIcon::ActivationReason reason);
+    QtTrayIconBackend(std::function<bool()> trayAvailable, DesktopNotifications notifications);
 
     void setShellCodeHandler(std::function<void(qint32 code)> handler) override;
     void setIcon(const QIcon &icon) override;
@@ -23,8 +24,9 @@ public:
     void remove() override;
 
 private:
-    void deliver(qint32 code) const;
-
+    std::function<bool()> m_trayAvailable;
+    DesktopNotifications m_notifications;
     QSystemTrayIcon m_icon;
     std::function<void(qint32 code)> m_handler;
+    QtTrayIconClicks m_clicks;
 };

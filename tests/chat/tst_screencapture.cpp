@@ -10,9 +10,16 @@
 class TestScreenCapture : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void writesAJpegOfTheWholePrimaryScreen();
     void reportsFailureWhenTheFileCannotBeWritten();
 };
+
+// The X server under test is the session, whatever desktop the tests are started from.
+void TestScreenCapture::initTestCase() {
+    qputenv("XDG_SESSION_TYPE", "x11");
+    qunsetenv("WAYLAND_DISPLAY");
+}
 
 void TestScreenCapture::writesAJpegOfTheWholePrimaryScreen() {
     QTemporaryDir folder;

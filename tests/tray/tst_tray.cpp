@@ -1,6 +1,9 @@
+#include "PrivateSessionBus.h"
+
 #include "app/AppState.h"
 #include "tray/NoTrayFallback.h"
 #include "tray/QtTrayIconBackend.h"
+#include "tray/QtTrayIconClicks.h"
 #include "tray/ShowNoticeBox.h"
 #include "tray/frmSysTray.h"
 
@@ -13,6 +16,40 @@
 using List = QStringList;
 
 namespace {
+
+// Bounds waits for the private bus on a loaded machine so that a fault ends the test; it
+// measures nothing.
+constexpr int kBusPatienceMs = 30000;
+
+// What Qt's tray reports (a press of the icon by Qt's own reason, or a balloon click), and a
+// return to the event loop.
+enum class QtReport {
+    Trigger = QSystemTrayIcon::Trigger,
+    Context = QSystemTrayIcon::Context,
+    DoubleClick = QSystemTrayIcon::DoubleClick,
+    MiddleClick = QSystemTrayIcon::MiddleClick,
+    BalloonClicked = 100,
+    NextTurn,
+};
+
+// The desktop's notification service, recording each Notify call with its arguments.
+class FakeNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList calls;
+public slots:
+    uint Notify(const QString &appName, uint replacesId, const QString &appIcon,
+                const QString &summary, const QString &body, const QStringList &actions,
+                const QVariantMap &hints, int expireTimeout) {
+        calls << QString("%1|%2|%3|%4|%5|%6|%7|%8")
+                     .arg(appName)
+                     .arg(replacesId)
+                     .arg(appIcon, summary, body, actions.join(','), hints.keys().join(','))
+                     .arg(expireTimeout);
+        return uint(calls.size());
+    }
+};
 
 // What the tray asked of the desktop, in order; outlives the backend so that removal shows.
 struct DesktopLog {
@@ -58,11 +95,17 @@ struct Tray {
 
 } // namespace
 
+Q_DECLARE_METATYPE(QtReport)
+
 class TestTray : public QObject {
     Q_OBJECT
 private slots:
     void noticeBoxKeepsApplicationRunning();
     void desktopInputRaisesEvents();
+    void qtReportsBecomeShellCodes_data();
+    void qtReportsBecomeShellCodes();
+    void balloonsWithoutTrayAreNotifications_data();
+    void balloonsWithoutTrayAreNotifications();
     void tooltipIsCutButKeptWhole_data();
     void tooltipIsCutButKeptWhole();
     void formAnswersClicksAndMenu_data();
@@ -92,11 +135,6 @@ void TestTray::noticeBoxKeepsApplicationRunning() {
 }
 
 void TestTray::desktopInputRaisesEvents() {
-    QList<qint32> codes;
-    for (auto reason : {QSystemTrayIcon::Context, QSystemTrayIcon::Trigger,
-                        QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick})
-        codes << QtTrayIconBackend::shellCodeFor(reason).value_or(0);
-    QCOMPARE(codes, (QList<qint32>{0x205, 0x202, 0x203, 0}));
     DesktopLog log;
     clsSysTray tray(std::make_unique<FakeTrayIconBackend>(log));
     QStringList raised;
@@ -108,11 +146,87 @@ void TestTray::desktopInputRaisesEvents() {
                                        {&clsSysTray::BalloonClicked, "BalloonClicked"}})
         connect(&tray, signal, this, [&raised, name = name] { raised << name; });
     // Besides the balloon's own codes: presses, moves, the balloon showing and unknown codes.
-    for (qint32 code : codes + QList<qint32>{0x200, 0x201, 0x204, 0x206, 0x402, 0x403, 0x404, 0x405,
-                                             0x406, 0x10202})
+    for (qint32 code : {0x205, 0x202, 0x203, 0, 0x200, 0x201, 0x204, 0x206, 0x402, 0x403, 0x404,
+                        0x405, 0x406, 0x10202})
         log.click(code);
     QCOMPARE(raised, (List{"RightClick", "LeftClick", "DoubleClick", "BalloonHide",
                            "BalloonTimeOut", "BalloonClicked"}));
+}
+
+void TestTray::qtReportsBecomeShellCodes_data() {
+    QTest::addColumn<QList<QtReport>>("reports");
+    QTest::addColumn<QList<qint32>>("codes");
+    using R = QtReport;
+    QTest::newRow("presses of the icon")
+        << QList{R::Context, R::Trigger, R::DoubleClick, R::Trigger, R::MiddleClick, R::NextTurn}
+        << QList<qint32>{0x205, 0x202, 0x203, 0x202};
+    QTest::newRow("click on the balloon")
+        << QList{R::BalloonClicked, R::NextTurn} << QList<qint32>{0x405};
+    QTest::newRow("right press on the icon under a balloon: the press alone")
+        << QList{R::BalloonClicked, R::Context, R::NextTurn} << QList<qint32>{0x205};
+    QTest::newRow("left press on the icon under a balloon: the press alone")
+        << QList{R::BalloonClicked, R::Trigger, R::NextTurn} << QList<qint32>{0x202};
+    QTest::newRow("middle press on the icon under a balloon: nothing")
+        << QList{R::BalloonClicked, R::MiddleClick, R::NextTurn} << QList<qint32>{};
+    QTest::newRow("balloon click, later a press: both")
+        << QList{R::BalloonClicked, R::NextTurn, R::Context, R::NextTurn}
+        << QList<qint32>{0x405, 0x205};
+}
+
+void TestTray::qtReportsBecomeShellCodes() {
+    QFETCH(QList<QtReport>, reports);
+    QFETCH(QList<qint32>, codes);
+    QSystemTrayIcon icon;
+    QList<qint32> delivered;
+    QtTrayIconClicks clicks(icon, [&delivered](qint32 code) { delivered << code; });
+    for (QtReport report : reports) {
+        if (report == QtReport::BalloonClicked)
+            emit icon.messageClicked();
+        else if (report == QtReport::NextTurn)
+            QCoreApplication::processEvents();
+        else
+            emit icon.activated(QSystemTrayIcon::ActivationReason(report));
+    }
+    QCOMPARE(delivered, codes);
+}
+
+void TestTray::balloonsWithoutTrayAreNotifications_data() {
+    QTest::addColumn<bool>("trayPresent"); // for the first balloon; the second has none
+    QTest::addColumn<QStringList>("notified");
+    const QString ended = "Brenno|0|brenno|Solmara Chat|Chat terminata.|||30000";
+    const QString noChat = "Brenno|0|brenno|Solmara Chat|Nessuna chat attiva.|||30000";
+    QTest::newRow("no tray: every balloon a notification") << false << List{ended, noChat};
+    QTest::newRow("tray: Qt's own balloon") << true << List{noChat};
+}
+
+void TestTray::balloonsWithoutTrayAreNotifications() {
+    QFETCH(bool, trayPresent);
+    QFETCH(QStringList, notified);
+    PrivateSessionBus bus;
+    QVERIFY(bus.isRunning());
+    QDBusConnection desktop = bus.connect("desktop");
+    FakeNotifications notifications;
+    QVERIFY(desktop.registerService("org.freedesktop.Notifications"));
+    QVERIFY(desktop.registerObject("/org/freedesktop/Notifications", &notifications,
+                                   QDBusConnection::ExportAllSlots));
+    QWidget chat;
+    AppState::instance().chatWindow = &chat;
+    AppState::instance().IdTicket = 0;
+    frmSysTray form(
+        std::make_unique<QtTrayIconBackend>([&trayPresent] { return trayPresent; },
+                                            DesktopNotifications(bus.connect("client"))),
+        std::make_unique<NoTrayFallback>([] { return true; }, std::chrono::seconds(15)),
+        [](const QString &, const QString &) {});
+
+    form.ShowMessageTray("Chat terminata.");
+    trayPresent = false;
+    // Both leave on one connection in order, so a notification for the first comes first.
+    for (QAction *item : form.mnuSysTray()->actions())
+        if (item->text() == "Visualizza chat")
+            item->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return notifications.calls.size() >= notified.size(); },
+                            kBusPatienceMs));
+    QCOMPARE(notifications.calls, notified);
 }
 
 void TestTray::tooltipIsCutButKeptWhole_data() {
