@@ -56,6 +56,7 @@ int main(int argc, char *argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tray/brenno.png")));
     ChatFrm chatWindow;
     trayForm.setNoTrayFallback([&chatWindow] { chatWindow.showAsForMessage(); });
+    trayForm.setShowChat([&chatWindow] { chatWindow.showForUser(); });
     // From inside the event loop, so that a termination signal during the first exchange ends
     // the process instead of being lost before the loop starts.
     QTimer::singleShot(0, &chatWindow, &ChatFrm::InizializzaChat);

@@ -60,6 +60,10 @@ void frmSysTray::setNoTrayFallback(std::function<void()> fallback) {
     m_noTrayFallback->setFallback(std::move(fallback));
 }
 
+void frmSysTray::setShowChat(std::function<void()> showChat) {
+    m_showChat = std::move(showChat);
+}
+
 QMenu *frmSysTray::mnuSysTray() {
     return &m_mnuSysTray;
 }
@@ -83,8 +87,8 @@ void frmSysTray::mnuPopup_Click(const QAction *item) {
     if (caption == kShowChatCaption) {
         if (state.IdTicket <= 0)
             ShowMessageTray(kNoActiveChat);
-        else if (state.chatWindow)
-            state.chatWindow->setVisible(true);
+        else if (m_showChat)
+            m_showChat();
     } else if (caption == kHideChatCaption) {
         if (state.chatWindow)
             state.chatWindow->setVisible(false);

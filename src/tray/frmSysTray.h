@@ -29,6 +29,8 @@ public:
 
     // Runs once when no tray has appeared in the grace period after start.
     void setNoTrayFallback(std::function<void()> fallback);
+    // How "Visualizza chat" brings the chat window up for the customer.
+    void setShowChat(std::function<void()> showChat);
 
     QMenu *mnuSysTray();
 
@@ -41,6 +43,7 @@ private:
     QMenu m_mnuSysTray;
     NoticePresenter m_presentNotice;
     std::unique_ptr<NoTrayFallback> m_noTrayFallback;
+    std::function<void()> m_showChat;
     // Declared last so that it goes first: the icon leaves before the menu it opens.
     std::unique_ptr<clsSysTray> SysTray;
 };

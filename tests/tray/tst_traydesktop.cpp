@@ -67,6 +67,7 @@ void TestTrayDesktop::initTestCase() {
     m_chat.setGeometry(600, 300, 320, 400);
     AppState::instance().chatWindow = &m_chat;
     m_tray = std::make_unique<frmSysTray>();
+    m_tray->setShowChat([this] { m_chat.show(); });
     // Qt embeds its own icon window into the tray host.
     QVERIFY(QTest::qWaitFor(
         [this] {
