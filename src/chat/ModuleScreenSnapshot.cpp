@@ -1,5 +1,7 @@
 #include "chat/ModuleScreenSnapshot.h"
 
+#include "app/LinkFreePath.h"
+
 #include "chat/DesktopSession.h"
 #include "chat/PortalScreenshot.h"
 
@@ -46,6 +48,8 @@ bool CaptureScreen(const QString &path, const std::function<QImage()> &takePictu
 }
 
 QString SavePictureAsJpeg(const QImage &picture, const QString &path, int quality) {
+    if (!MayWriteTo(path))
+        return kSaveError + QString::number(statusNumber(QImageWriter::DeviceError));
     QImageWriter writer(path, "jpeg");
     writer.setQuality(quality);
     if (!picture.isNull() && writer.write(picture))

@@ -4,9 +4,13 @@
 #include "chat/ModuleScreenSnapshot.h"
 #include "chat/PortalScreenshot.h"
 
+#include "app/AppState.h"
+
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDir>
+#include <QFile>
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <QTest>
@@ -97,6 +101,7 @@ private slots:
     void platformFollowsTheSession();
     void captureThroughThePortal_data();
     void captureThroughThePortal();
+    void captureNeverWritesThroughALink();
 
 private:
     PrivateSessionBus m_bus;
@@ -224,6 +229,23 @@ void TestDesktopSession::captureThroughThePortal() {
     }
     QVERIFY(QTest::qWaitFor([&] { return m_portal.calls.size() >= calls.size(); }, kBusPatienceMs));
     QCOMPARE(m_portal.calls, calls);
+}
+
+// A link planted in the picture folder under the next screenshot's name points outside.
+void TestDesktopSession::captureNeverWritesThroughALink() {
+    QTemporaryDir folder;
+    const QString outside = folder.filePath("outside.txt");
+    QFile original(outside);
+    QVERIFY(original.open(QIODevice::WriteOnly) && original.write("fuori") == 5);
+    original.close();
+    AppState::instance().ApplicationFolder = folder.filePath("app");
+    QVERIFY(QDir().mkpath(folder.filePath("app/TempImg")));
+    const QString path = folder.filePath("app/TempImg/57_20240305140709.jpg");
+    QVERIFY(QFile::link(outside, path));
+    QVERIFY(!ModuleScreenSnapshot::CaptureScreen(
+        path, [] { return QImage(8, 8, QImage::Format_RGB32); }));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QCOMPARE(original.readAll(), QByteArray("fuori"));
 }
 
 QTEST_MAIN(TestDesktopSession)
