@@ -12,22 +12,23 @@ namespace {
 
 constexpr char kDownloadPath[] = "/RovizeveReravav/KD_API/Ticket/downloadimg.php?nomefile=";
 constexpr int kDownloadSilenceLimitMs = 60000;
-// Pictures are screenshots and photos; a longer body is refused rather than filling memory.
+// A picture takes seconds even on a slow line; a peer trickling bytes is cut off here.
+constexpr int kDownloadDeadlineMs = 300000;
+// Pictures are screenshots and photos; a longer body is refused rather than filling the disk.
 constexpr qint64 kMaxDownloadBytes = 50 * 1024 * 1024;
 constexpr int kHttpOk = 200;
 
 } // namespace
 
 bool DownloadFile(const QString &url, const QString &path) {
-    const HttpResult result = HttpExchange::run(QNetworkRequest(QUrl(url)), "GET", {},
-                                                kDownloadSilenceLimitMs, kMaxDownloadBytes);
-    if (!result.completed || result.status != kHttpOk)
-        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(result.body);
-    return file.commit();
+    HttpTerms terms(kDownloadSilenceLimitMs, kDownloadDeadlineMs, kMaxDownloadBytes);
+    terms.bodySink = &file;
+    const HttpResult result = HttpExchange::run(QNetworkRequest(QUrl(url)), "GET", {}, terms);
+    // A file not committed vanishes with its QSaveFile and leaves the earlier one.
+    return result.completed() && result.status == kHttpOk && file.commit();
 }
 
 bool IsPlainFileName(const QString &name) {

@@ -16,6 +16,8 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 #include <atomic>
 
@@ -28,6 +30,17 @@ constexpr char kUploadPath[] = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php"
 constexpr char kPicturePath[] = "/RovizeveReravav/KD_API/Ticket/downloadimg.php";
 constexpr char kPictureName[] = "15_20261206151000.jpg";
 constexpr int kDownloadLimit = 50 * 1024 * 1024;
+constexpr int kDripMs = 200;
+constexpr int kHoldAtMostMs = 20000; // a held peer lets go by itself, so a broken bound fails
+
+// What a hostile or broken peer does once it has the request.
+enum class Peer {
+    SilentBeforeTheHead,
+    DripAfterTheHead, // one byte every kDripMs, 5 s in all, then a proper end
+    DeclareOverTheCap,
+    SendExactlyTheCap,
+    FloodWhileTheClientIsBusy, // 1 GiB at full speed while the client's event loop stalls once
+};
 
 // Every byte value in order, over and over: what a binary file must survive unchanged.
 QByteArray byteRun(qsizetype length) {
@@ -81,7 +94,28 @@ QString statusIn(const QString &fields) {
     return GetXmlValue(chatAnswer(fields), kStatusPath);
 }
 
+// A field of /proc/self/status in KiB ("VmRSS", "VmHWM"); -1 when it cannot be read.
+qint64 memoryKiB(const QByteArray &field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').constFirst().toLongLong();
+    }
+    return -1;
+}
+
+// Starts the process's peak resident size (VmHWM) afresh from its present size.
+bool restartPeakMemory() {
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Peer)
+Q_DECLARE_METATYPE(HttpOutcome)
 
 // What the client puts on the wire and how it reads the answers; exchanges run against a real
 // peer on loopback.
@@ -112,6 +146,11 @@ class TestService : public QObject {
     QTemporaryDir m_folder; // holds only kPictureName, which every test rewrites
     QTemporaryDir m_logFolder;
 
+    // Keeps a peer's thread waiting until the test has its result.
+    void holdUntilReleased() {
+        for (int waited = 0; !m_released && waited < kHoldAtMostMs; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     // Starts the peer with the handlers registered so far and makes it the service.
     void serve() {
         m_server->start();
@@ -130,7 +169,10 @@ private slots:
         AppState::instance().Log = true;
     }
 
-    void init() { m_server = std::make_unique<LoopbackServer>(); }
+    void init() {
+        m_released = false;
+        m_server = std::make_unique<LoopbackServer>();
+    }
 
     void cleanup() {
         m_server.reset();
@@ -191,18 +233,85 @@ private slots:
         QVERIFY2(logged.endsWith("- XML: " + answer + "\n"), qPrintable(logged));
     }
 
-    void silenceAbandonsTheExchange() {
-        m_server->server().Get("/held", [this](const httplib::Request &, httplib::Response &res) {
-            // Held far beyond the limit, but bounded: a broken limit fails instead of hanging.
-            for (int waited = 0; !m_released && waited < 20000; ++waited)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            res.set_content("late", "text/plain");
+    // Every row has a body cap of 1 MiB. The peak memory may grow by 64 MiB at most against a
+    // flood of 1 GiB; about half of that is the sanitizer's quarantine of what the peer, which
+    // runs in this process, and the client freed.
+    void hostilePeer_data() {
+        QTest::addColumn<Peer>("peer");
+        QTest::addColumn<int>("silenceMs");
+        QTest::addColumn<int>("deadlineMs");
+        QTest::addColumn<HttpOutcome>("outcome");
+        QTest::newRow("silent before the head: abandoned for silence")
+            << Peer::SilentBeforeTheHead << 500 << 20000 << HttpOutcome::Silent;
+        QTest::newRow("a byte every 200 ms: abandoned at the deadline")
+            << Peer::DripAfterTheHead << 20000 << 1000 << HttpOutcome::Overdue;
+        QTest::newRow("declared length over the cap: abandoned at the head")
+            << Peer::DeclareOverTheCap << 20000 << 20000 << HttpOutcome::TooLong;
+        QTest::newRow("chunked body of exactly the cap: completed")
+            << Peer::SendExactlyTheCap << 20000 << 20000 << HttpOutcome::Completed;
+        QTest::newRow("1 GiB flood while the client is busy: abandoned past the cap")
+            << Peer::FloodWhileTheClientIsBusy << 20000 << 20000 << HttpOutcome::TooLong;
+    }
+    void hostilePeer() {
+        constexpr qint64 kCap = 1024 * 1024;
+        constexpr size_t kFloodBytes = size_t(1) << 30;
+        constexpr qint64 kPeakGrowthKiB = 64 * 1024;
+        constexpr int kDripBytes = 25;
+        constexpr int kBusyMs = 500;
+        QFETCH(Peer, peer);
+        QFETCH(int, silenceMs);
+        QFETCH(int, deadlineMs);
+        std::atomic<bool> flooding{false};
+        m_server->server().Get("/answer", [&](const httplib::Request &, httplib::Response &res) {
+            switch (peer) {
+            case Peer::SilentBeforeTheHead:
+                holdUntilReleased();
+                return res.set_content("late", "text/plain");
+            case Peer::DripAfterTheHead:
+                return res.set_chunked_content_provider(
+                    "text/plain", [](size_t offset, httplib::DataSink &sink) {
+                        if (offset == kDripBytes) {
+                            sink.done();
+                            return true;
+                        }
+                        std::this_thread::sleep_for(std::chrono::milliseconds(kDripMs));
+                        return sink.write("x", 1);
+                    });
+            case Peer::DeclareOverTheCap:
+                return res.set_content_provider(kCap + 1, "application/octet-stream",
+                                                [this](size_t, size_t, httplib::DataSink &) {
+                                                    holdUntilReleased();
+                                                    return false;
+                                                });
+            case Peer::SendExactlyTheCap:
+                return serveBytes(res, kCap, true, kCap);
+            case Peer::FloodWhileTheClientIsBusy:
+                flooding = true;
+                return serveBytes(res, kFloodBytes, true, kFloodBytes);
+            }
         });
         serve();
-        const QUrl url(QString::fromStdString(m_server->baseUrl()) + "/held");
-        const bool completed = HttpExchange::run(QNetworkRequest(url), "GET", {}, 500).completed;
-        m_released = true; // the held answer lets the peer stop
-        QVERIFY(!completed);
+        // The client's event loop stalls once, as under a long paint, while the flood runs.
+        QTimer busy;
+        connect(&busy, &QTimer::timeout, &busy, [&] {
+            if (!flooding)
+                return;
+            busy.stop();
+            QThread::msleep(kBusyMs);
+        });
+        busy.start(1);
+
+        QVERIFY(restartPeakMemory());
+        const qint64 before = memoryKiB("VmRSS");
+        const QUrl url(QString::fromStdString(m_server->baseUrl()) + "/answer");
+        const HttpResult result =
+            HttpExchange::run(QNetworkRequest(url), "GET", {}, {silenceMs, deadlineMs, kCap});
+        const qint64 growth = memoryKiB("VmHWM") - before;
+        m_released = true;
+
+        QTEST(result.outcome, "outcome");
+        QCOMPARE(result.body, result.completed() ? byteRun(kCap) : QByteArray());
+        QVERIFY2(before > 0 && growth < kPeakGrowthKiB, qPrintable(QString::number(growth)));
     }
 
     void postSoap() {
