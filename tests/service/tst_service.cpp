@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -41,6 +42,9 @@ enum class Peer {
     SendExactlyTheCap,
     FloodWhileTheClientIsBusy, // 1 GiB at full speed while the client's event loop stalls once
 };
+
+// What the probed peer sends after its status line.
+enum class Then { Nothing, EndlessBody, RedirectElsewhere };
 
 // Every byte value in order, over and over: what a binary file must survive unchanged.
 QByteArray byteRun(qsizetype length) {
@@ -115,24 +119,37 @@ bool restartPeakMemory() {
 } // namespace
 
 Q_DECLARE_METATYPE(Peer)
+Q_DECLARE_METATYPE(Then)
 Q_DECLARE_METATYPE(HttpOutcome)
 
 // What the client puts on the wire and how it reads the answers; exchanges run against a real
 // peer on loopback.
-// Answers every request with one fixed status line, which cpp-httplib cannot: its reason
-// phrases are always the standard ones.
-class StatusLinePeer : public QTcpServer {
+// Answers every request with a head written out byte for byte, which cpp-httplib cannot (its
+// reason phrases are always the standard ones), then drips dripBytes bytes of body, one every
+// kDripMs, and hangs up.
+class RawPeer : public QTcpServer {
 public:
-    explicit StatusLinePeer(const QByteArray &statusLine) {
-        connect(this, &QTcpServer::newConnection, this, [this, statusLine] {
+    explicit RawPeer(const QByteArray &head, int dripBytes = 0) {
+        connect(this, &QTcpServer::newConnection, this, [this, head, dripBytes] {
             QTcpSocket *socket = nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [this, socket, statusLine] {
-                received += socket->readAll();
-                if (!received.contains("\r\n\r\n"))
-                    return;
-                socket->write(statusLine + "\r\nContent-Length: 0\r\n\r\n");
-                socket->disconnectFromHost();
-            });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QTcpSocket::readyRead, socket,
+                    [this, socket, head, dripBytes, answered = false]() mutable {
+                        received += socket->readAll();
+                        if (answered || !received.contains("\r\n\r\n"))
+                            return;
+                        answered = true;
+                        socket->write(head);
+                        auto *drip = new QTimer(socket);
+                        connect(drip, &QTimer::timeout, socket,
+                                [socket, dripBytes, sent = 0]() mutable {
+                                    if (sent++ < dripBytes)
+                                        socket->write("x");
+                                    else
+                                        socket->disconnectFromHost();
+                                });
+                        drip->start(dripBytes > 0 ? kDripMs : 0);
+                    });
         });
         listen(QHostAddress::LocalHost);
     }
@@ -393,18 +410,38 @@ private slots:
 
     void probeLink_data() {
         QTest::addColumn<QByteArray>("statusLine");
+        QTest::addColumn<Then>("then");
         QTest::addColumn<bool>("answersOk");
-        QTest::newRow("status text OK") << "HTTP/1.1 200 OK"_ba << true;
-        QTest::newRow("404 that says OK") << "HTTP/1.1 404 OK"_ba << true;
-        QTest::newRow("lower-case ok") << "HTTP/1.1 200 ok"_ba << false;
-        QTest::newRow("no status line") << ""_ba << false;
+        QTest::newRow("status text OK") << "HTTP/1.1 200 OK"_ba << Then::Nothing << true;
+        QTest::newRow("404 that says OK") << "HTTP/1.1 404 OK"_ba << Then::Nothing << true;
+        QTest::newRow("lower-case ok") << "HTTP/1.1 200 ok"_ba << Then::Nothing << false;
+        QTest::newRow("no status line") << ""_ba << Then::Nothing << false;
+        QTest::newRow("OK, then a body that never ends: done at the head")
+            << "HTTP/1.1 200 OK"_ba << Then::EndlessBody << true;
+        QTest::newRow("redirect to a peer that says OK: not followed")
+            << "HTTP/1.1 302 Found"_ba << Then::RedirectElsewhere << false;
     }
     void probeLink() {
+        constexpr int kEndlessDripBytes = 50; // 10 s of body, far past the probe's 5 s
         QFETCH(QByteArray, statusLine);
-        StatusLinePeer peer(statusLine);
-        QVERIFY(peer.isListening());
+        QFETCH(Then, then);
+        // An environment may let Qt offer HTTP/2 in clear text, which has no status text.
+        qputenv("QT_NETWORK_H2C_ALLOWED", "1");
+        const auto unset = qScopeGuard([] { qunsetenv("QT_NETWORK_H2C_ALLOWED"); });
+        RawPeer elsewhere("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+        QByteArray head = statusLine + "\r\n";
+        if (then == Then::RedirectElsewhere)
+            head += "Location: http://127.0.0.1:" + QByteArray::number(elsewhere.serverPort()) +
+                    "/b\r\n";
+        head += then == Then::EndlessBody ? "Content-Length: 1000000\r\n\r\n"
+                                          : "Content-Length: 0\r\n\r\n";
+        RawPeer peer(head, then == Then::EndlessBody ? kEndlessDripBytes : 0);
+        QVERIFY(peer.isListening() && elsewhere.isListening());
+
         QTEST(ProbeLink(QUrl(u"http://127.0.0.1:%1/a"_s.arg(peer.serverPort()))), "answersOk");
         QCOMPARE(peer.received.left(peer.received.indexOf("\r\n")), "GET /a HTTP/1.1"_ba);
+        QVERIFY2(!peer.received.toLower().contains("upgrade"), peer.received.constData());
+        QCOMPARE(elsewhere.received, QByteArray());
     }
 
     void isPlainFileName() {
