@@ -24,9 +24,13 @@ bool DownloadFile(const QString &url, const QString &path) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    QNetworkRequest request{QUrl(url)};
+    // Another host would hand the client anything under the service's name.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::SameOriginRedirectPolicy);
     HttpTerms terms(kDownloadSilenceLimitMs, kDownloadDeadlineMs, kMaxDownloadBytes);
     terms.bodySink = &file;
-    const HttpResult result = HttpExchange::run(QNetworkRequest(QUrl(url)), "GET", {}, terms);
+    const HttpResult result = HttpExchange::run(request, "GET", {}, terms);
     // A file not committed vanishes with its QSaveFile and leaves the earlier one.
     return result.completed() && result.status == kHttpOk && file.commit();
 }
@@ -40,5 +44,8 @@ bool IsPlainFileName(const QString &name) {
 }
 
 QString PictureDownloadUrl(const QString &fileName) {
-    return ServiceAddress::base() + QLatin1String(kDownloadPath) + fileName;
+    // The service decodes the query; unencoded, "#" would end the address there and "&" or "+"
+    // would change what it reads.
+    return ServiceAddress::base() + QLatin1String(kDownloadPath) +
+           QString::fromLatin1(QUrl::toPercentEncoding(fileName));
 }

@@ -398,14 +398,64 @@ private slots:
         });
         serve();
 
-        QCOMPARE(DownloadFile(PictureDownloadUrl("a b&c.jpg"), target), stored);
+        QCOMPARE(DownloadFile(PictureDownloadUrl(kPictureName), target), stored);
         QCOMPARE(m_server->requests().size(), size_t(1));
         QCOMPARE(m_server->requests().front().target,
-                 std::string(kPicturePath) + "?nomefile=a%20b&c.jpg");
+                 std::string(kPicturePath) + "?nomefile=" + kPictureName);
         QFile file(target);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), stored ? byteRun(length) : "earlier picture");
         QCOMPARE(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    // The name goes into the query so that the service decodes exactly it.
+    void downloadName_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("query");
+        QTest::newRow("plain name as it is")
+            << u"15_2026-12.06~1.jpg"_s << "15_2026-12.06~1.jpg"_ba;
+        QTest::newRow("# does not end the address") << u"x.jpg#frag"_s << "x.jpg%23frag"_ba;
+        QTest::newRow("& and = add no parameter")
+            << u"q.jpg&nomefile=other.jpg"_s << "q.jpg%26nomefile%3Dother.jpg"_ba;
+        QTest::newRow("space, + and è") << u"a b+è.jpg"_s << "a%20b%2B%C3%A8.jpg"_ba;
+    }
+    void downloadName() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, query);
+        m_server->server().Get(kPicturePath, [](const httplib::Request &, httplib::Response &res) {
+            res.set_content("jpeg", "image/jpeg");
+        });
+        serve();
+        QVERIFY(DownloadFile(PictureDownloadUrl(name), writeFile({})));
+        QCOMPARE(m_server->requests().size(), size_t(1));
+        QCOMPARE(QByteArray::fromStdString(m_server->requests().front().target),
+                 kPicturePath + "?nomefile="_ba + query);
+    }
+
+    void downloadRedirect_data() {
+        QTest::addColumn<bool>("sameOrigin");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("to the same host and port: followed") << true << true;
+        QTest::newRow("to another origin: refused, nothing asked there") << false << false;
+    }
+    void downloadRedirect() {
+        QFETCH(bool, sameOrigin);
+        LoopbackServer elsewhere;
+        for (httplib::Server *server : {&m_server->server(), &elsewhere.server()})
+            server->Get("/moved.jpg", [](const httplib::Request &, httplib::Response &res) {
+                res.set_content("jpeg", "image/jpeg");
+            });
+        elsewhere.start();
+        m_server->server().Get(kPicturePath, [&](const httplib::Request &, httplib::Response &res) {
+            res.set_redirect((sameOrigin ? "" : elsewhere.baseUrl()) + "/moved.jpg");
+        });
+        serve();
+        const QString target = writeFile("earlier picture");
+        QTEST(DownloadFile(PictureDownloadUrl(kPictureName), target), "stored");
+        QCOMPARE(elsewhere.requests().size(), size_t(0));
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QTEST(file.readAll() == "jpeg", "stored");
     }
 
     void probeLink_data() {
