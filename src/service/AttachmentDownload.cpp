@@ -18,6 +18,10 @@ constexpr int kDownloadDeadlineMs = 300000;
 constexpr qint64 kMaxDownloadBytes = 50 * 1024 * 1024;
 constexpr int kHttpOk = 200;
 
+bool isControl(QChar c) {
+    return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
+}
+
 } // namespace
 
 bool DownloadFile(const QString &url, const QString &path) {
@@ -39,7 +43,7 @@ bool IsPlainFileName(const QString &name) {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
     return std::none_of(name.cbegin(), name.cend(), [](QChar c) {
-        return c == u'/' || c == u'\\' || c == u':' || c.unicode() < 0x20;
+        return c == u'/' || c == u'\\' || c == u':' || isControl(c);
     });
 }
 

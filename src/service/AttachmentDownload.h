@@ -9,7 +9,7 @@
 bool DownloadFile(const QString &url, const QString &path);
 
 // A bare file name that can be joined to a folder without leaving it: not empty, not "." or
-// "..", no separators, drive colon or control characters.
+// "..", no separators, drive colon or control characters (C0, DEL and C1).
 bool IsPlainFileName(const QString &name);
 
 // The service address of an operator's picture; the name goes in percent-encoded, everything

@@ -495,8 +495,10 @@ private slots:
     }
 
     void isPlainFileName() {
-        QVERIFY(IsPlainFileName(QStringLiteral("..foto è 15.jpg")));
-        for (const QString name : {"", ".", "..", "../x", "..\\x", "C:x.jpg", "a\n.jpg"})
+        for (const QString name : {"..foto è 15.jpg", "foto\u00a015.jpg"})
+            QVERIFY2(IsPlainFileName(name), qPrintable(name));
+        for (const QString name : {"", ".", "..", "../x", "..\\x", "C:x.jpg", "a\n.jpg",
+                                   "a\x7f.jpg", "a\u0085.jpg", "a\u009f.jpg"})
             QVERIFY2(!IsPlainFileName(name), qPrintable(name));
     }
 };
