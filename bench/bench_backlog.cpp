@@ -24,6 +24,7 @@
 namespace {
 
 constexpr int kTimeLimitMs = 30000;
+constexpr qint64 kMaxAnswerBytes = 16 * 1024 * 1024;
 constexpr int kSizes[] = {1000, 10000};
 
 QByteArray post(const char *endpoint, const QString &envelope) {
@@ -31,7 +32,9 @@ QByteArray post(const char *endpoint, const QString &envelope) {
                                  QStringLiteral("/RovizeveReravav/sync_connector/") +
                                  QLatin1String(endpoint) + QStringLiteral(".php")));
     request.setRawHeader("Content-type", "text/xml;charset=UTF-8");
-    return HttpExchange::run(request, "POST", envelope.toUtf8(), kTimeLimitMs).body;
+    return HttpExchange::run(request, "POST", envelope.toUtf8(),
+                             {kTimeLimitMs, kTimeLimitMs, kMaxAnswerBytes})
+        .body;
 }
 
 // The message id of a getchat answer by plain search, 0 when it delivers none.

@@ -1,5 +1,7 @@
 #include "chat/IsLink.h"
 
+#include "bubble/LinkTarget.h"
+
 #include <algorithm>
 
 namespace {
@@ -17,6 +19,9 @@ bool IsLink(const QString &text, const LinkProbe &probe) {
     // Qt would percent-encode spaces into a valid address, and the desktop cannot open a
     // sentence or several lines however they begin.
     if (address.size() < kMinLinkLength || hasWhiteSpace(address))
+        return false;
+    // Underline only what a click can open, however it begins.
+    if (LinkTarget(text).isEmpty())
         return false;
     if (address.startsWith(QLatin1String("http://")) ||
         address.startsWith(QLatin1String("https://")) || address.startsWith(QLatin1String("www")))

@@ -21,6 +21,8 @@ constexpr char kUploadPath[] = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php?
 // one limit on silence for all phases; the system gives up connecting after about two minutes
 // anyway, so 60 s bounds every phase and never blocks the window for ten minutes.
 constexpr int kUploadSilenceLimitMs = 60000;
+// A screenshot takes seconds even on a slow line; a peer trickling bytes is cut off here.
+constexpr int kUploadDeadlineMs = 300000;
 // The answer is not interpreted; anything this long is not the service talking.
 constexpr qint64 kMaxAnswerBytes = 1024 * 1024;
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -45,9 +47,9 @@ QString UploadFile(const QString &path, int *httpStatus) {
         QUrl(ServiceAddress::base() + QLatin1String(kUploadPath) + SplitPath(path).first));
     request.setRawHeader("Content-type", "application/x-www-form-urlencoded");
     const QByteArray body = "documento=" + Windows1252::encode(UrlEncode(encoded));
-    const HttpResult result =
-        HttpExchange::run(request, "POST", body, kUploadSilenceLimitMs, kMaxAnswerBytes);
-    if (!result.completed)
+    const HttpResult result = HttpExchange::run(
+        request, "POST", body, {kUploadSilenceLimitMs, kUploadDeadlineMs, kMaxAnswerBytes});
+    if (!result.completed())
         return {};
     if (httpStatus)
         *httpStatus = result.status;

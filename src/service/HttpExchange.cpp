@@ -1,6 +1,7 @@
 #include "service/HttpExchange.h"
 
 #include <QEventLoop>
+#include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QScopeGuard>
@@ -11,6 +12,9 @@
 namespace {
 
 int runningExchanges = 0;
+// Qt stops reading the socket while this much of the answer waits for us, so a peer that sends
+// faster than the event loop takes fills the kernel's buffers, not the client's memory.
+constexpr qint64 kReadBufferBytes = 256 * 1024;
 
 // Qt reports an HTTP error status as a reply error too; those replies still arrived whole.
 bool arrivedWhole(QNetworkReply::NetworkError error) {
@@ -32,56 +36,94 @@ QNetworkReply *send(QNetworkAccessManager &manager, const QNetworkRequest &reque
 } // namespace
 
 HttpResult HttpExchange::run(const QNetworkRequest &request, const QByteArray &method,
-                             const QByteArray &body, int timeoutMs, qint64 maxBodyBytes) {
+                             const QByteArray &body, const HttpTerms &terms) {
     ++runningExchanges;
     const auto leave = qScopeGuard([] { --runningExchanges; });
     // A fresh manager per call: no cookie, cache or connection outlives the exchange.
     QNetworkAccessManager manager;
     std::unique_ptr<QNetworkReply> reply(send(manager, request, method, body));
+    reply->setReadBufferSize(kReadBufferBytes);
 
-    bool abandoned = false;
-    auto abandon = [&] {
-        abandoned = true;
-        reply->abort();
+    QEventLoop loop;
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    HttpResult result;
+    bool ended = false; // the outcome was decided before Qt finished the reply
+    // The reply is aborted once the loop is left: Qt still reports on it inside its own signals.
+    auto end = [&](HttpOutcome outcome) {
+        if (ended)
+            return;
+        ended = true;
+        result.outcome = outcome;
+        loop.quit();
     };
-    auto tooLong = [maxBodyBytes](qint64 bytes) {
-        return maxBodyBytes >= 0 && bytes > maxBodyBytes;
+    auto takeHead = [&] {
+        result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        result.reasonPhrase =
+            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray();
+        result.contentType = reply->rawHeader("Content-Type");
+    };
+    qint64 received = 0;
+    // Moves what has arrived out of Qt's buffer, which lets Qt read on.
+    auto drain = [&] {
+        while (!ended && reply->bytesAvailable() > 0) {
+            const QByteArray piece = reply->readAll();
+            received += piece.size();
+            if (received > terms.maxBodyBytes)
+                return end(HttpOutcome::TooLong);
+            if (!terms.bodySink)
+                result.body += piece;
+            else if (terms.bodySink->write(piece) != piece.size())
+                return end(HttpOutcome::Failed);
+        }
     };
 
     QTimer silence;
     silence.setSingleShot(true);
-    QObject::connect(&silence, &QTimer::timeout, reply.get(), abandon);
-    auto activity = [&silence, timeoutMs] { silence.start(timeoutMs); };
+    QObject::connect(&silence, &QTimer::timeout, reply.get(), [&] { end(HttpOutcome::Silent); });
+    auto activity = [&silence, &terms] { silence.start(terms.silenceMs); };
     QObject::connect(reply.get(), &QNetworkReply::uploadProgress, &silence, activity);
     QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &silence, activity);
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, reply.get(), [&] { end(HttpOutcome::Overdue); });
     QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, reply.get(), [&] {
+        if (terms.headOnly) {
+            if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+                return;
+            takeHead();
+            return end(HttpOutcome::Completed);
+        }
         const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (declared.isValid() && tooLong(declared.toLongLong()))
-            abandon();
+        if (declared.isValid() && declared.toLongLong() > terms.maxBodyBytes)
+            end(HttpOutcome::TooLong);
     });
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), [&] {
-        if (tooLong(reply->bytesAvailable()))
-            abandon();
-    });
+    QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), drain);
 
-    QEventLoop loop;
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    silence.start(timeoutMs);
-    if (!reply->isFinished())
+    silence.start(terms.silenceMs);
+    deadline.start(terms.deadlineMs);
+    if (!reply->isFinished() && !ended)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     silence.stop();
+    deadline.stop();
 
-    HttpResult result;
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    result.completed = !abandoned && status.isValid() && arrivedWhole(reply->error());
-    if (result.completed) {
-        result.status = status.toInt();
-        result.reasonPhrase =
-            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray();
-        result.contentType = reply->rawHeader("Content-Type");
-        result.body = reply->readAll();
+    if (ended) {
+        reply->abort();
+    } else {
+        const bool answered =
+            reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() &&
+            arrivedWhole(reply->error());
+        if (answered)
+            drain();
+        if (!ended) {
+            result.outcome = answered ? HttpOutcome::Completed : HttpOutcome::Failed;
+            takeHead();
+        }
     }
-    return result;
+    if (result.completed())
+        return result;
+    HttpResult failed;
+    failed.outcome = result.outcome;
+    return failed;
 }
 
 bool HttpExchange::inProgress() {

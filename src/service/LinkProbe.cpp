@@ -6,15 +6,20 @@
 
 namespace {
 
-constexpr int kProbeTimeoutMs = 5000;
-// Only the status text counts, but the body still arrives; the cap ends endless streams.
-constexpr qint64 kProbeMaxBodyBytes = 8 * 1024 * 1024;
+// One limit for silence and the whole probe: the window waits on it.
+constexpr int kProbeTimeLimitMs = 5000;
 const QByteArray kProbeSuccess = QByteArrayLiteral("OK");
 
 } // namespace
 
 bool ProbeLink(const QUrl &address) {
-    const HttpResult result = HttpExchange::run(QNetworkRequest(address), QByteArrayLiteral("GET"),
-                                                {}, kProbeTimeoutMs, kProbeMaxBodyBytes);
-    return result.completed && result.reasonPhrase == kProbeSuccess;
+    QNetworkRequest request(address);
+    // The answer of this address counts, not another's; HTTP/2 has no status text at all.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    HttpTerms terms(kProbeTimeLimitMs, kProbeTimeLimitMs, /*maxBodyBytes=*/0);
+    terms.headOnly = true;
+    const HttpResult result = HttpExchange::run(request, "GET", {}, terms);
+    return result.completed() && result.reasonPhrase == kProbeSuccess;
 }

@@ -12,6 +12,8 @@ constexpr char kEndpointPath[] = "/RovizeveReravav/sync_connector/";
 constexpr char kEndpointSuffix[] = ".php";
 // Answers are a few hundred bytes; anything near this is not the service talking.
 constexpr qint64 kMaxResponseBytes = 16 * 1024 * 1024;
+// A peer that keeps trickling bytes never trips the silence limit; this bounds it anyway.
+constexpr int kSoapDeadlineMs = 60000;
 
 } // namespace
 
@@ -23,9 +25,9 @@ QString PostSoapWithin(const QString &endpoint, const QString &envelope, int tim
     QNetworkRequest request(QUrl(ServiceAddress::base() + QLatin1String(kEndpointPath) + endpoint +
                                  QLatin1String(kEndpointSuffix)));
     request.setRawHeader("Content-type", "text/xml;charset=UTF-8");
-    const HttpResult result =
-        HttpExchange::run(request, "POST", envelope.toUtf8(), timeLimitMs, kMaxResponseBytes);
-    if (!result.completed)
+    const HttpResult result = HttpExchange::run(request, "POST", envelope.toUtf8(),
+                                                {timeLimitMs, kSoapDeadlineMs, kMaxResponseBytes});
+    if (!result.completed())
         return {};
     return ResponseText(result.contentType, result.body);
 }

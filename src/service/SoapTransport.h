@@ -8,5 +8,5 @@ constexpr int kSoapTimeLimitMs = 30000;
 // the response body as it came, whatever its HTTP status; the empty text on any failure.
 QString PostSoap(const QString &endpoint, const QString &envelope);
 
-// The same with another time limit; tests use a short one.
+// The same with another limit on silence; tests use a short one.
 QString PostSoapWithin(const QString &endpoint, const QString &envelope, int timeLimitMs);

@@ -79,6 +79,15 @@ private slots:
         QTest::newRow("www gets http://") << u"www.esempio.it"_s << u"http://www.esempio.it"_s;
         QTest::newRow("file scheme is never opened") << u"file:///etc/passwd"_s << QString();
         QTest::newRow("javascript is never opened") << u"javascript:alert(1)"_s << QString();
+        QTest::newRow("no host") << u"http:///abcdefgh"_s << QString();
+        QTest::newRow("| encoded")
+            << u"https://example.com/a|b"_s << u"https://example.com/a%7Cb"_s;
+        QTest::newRow("braces encoded")
+            << u"https://example.com/{x}"_s << u"https://example.com/%7Bx%7D"_s;
+        QTest::newRow("lone % encoded")
+            << u"https://example.com/100%"_s << u"https://example.com/100%25"_s;
+        QTest::newRow("^ in the query encoded")
+            << u"www.esempio.it/ricerca?q=a^b"_s << u"http://www.esempio.it/ricerca?q=a%5Eb"_s;
     }
     void linkTarget() {
         QFETCH(QString, shown);

@@ -257,6 +257,10 @@ void TestChatSession::isLink_data() {
     QTest::newRow("11 characters are too short") << "http://a.it" << false << "";
     QTest::newRow("www and 12 characters") << "www.esempio." << true << "";
     QTest::newRow("www sentence") << "www.esempio.it ok" << false << "";
+    QTest::newRow("| opens encoded") << "https://example.com/a|b" << true << "";
+    QTest::newRow("prefix without a host, unasked") << "http:///abcdefgh" << false << "";
+    QTest::newRow("prefix with a port out of range, unasked")
+        << "https://esempio.it:99999" << false << "";
     QTest::newRow("space, unasked") << "esempio.it/a b" << false << "";
     QTest::newRow("line break, unasked") << "esempio.it/a\r\nb" << false << "";
     QTest::newRow("word probed in lower case") << "Esempio.IT/ok" << true << "http://esempio.it/ok";

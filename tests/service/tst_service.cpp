@@ -12,10 +12,13 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 #include <atomic>
 
@@ -28,6 +31,20 @@ constexpr char kUploadPath[] = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php"
 constexpr char kPicturePath[] = "/RovizeveReravav/KD_API/Ticket/downloadimg.php";
 constexpr char kPictureName[] = "15_20261206151000.jpg";
 constexpr int kDownloadLimit = 50 * 1024 * 1024;
+constexpr int kDripMs = 200;
+constexpr int kHoldAtMostMs = 20000; // a held peer lets go by itself, so a broken bound fails
+
+// What a hostile or broken peer does once it has the request.
+enum class Peer {
+    SilentBeforeTheHead,
+    DripAfterTheHead, // one byte every kDripMs, 5 s in all, then a proper end
+    DeclareOverTheCap,
+    SendExactlyTheCap,
+    FloodWhileTheClientIsBusy, // 1 GiB at full speed while the client's event loop stalls once
+};
+
+// What the probed peer sends after its status line.
+enum class Then { Nothing, EndlessBody, RedirectElsewhere };
 
 // Every byte value in order, over and over: what a binary file must survive unchanged.
 QByteArray byteRun(qsizetype length) {
@@ -81,24 +98,58 @@ QString statusIn(const QString &fields) {
     return GetXmlValue(chatAnswer(fields), kStatusPath);
 }
 
+// A field of /proc/self/status in KiB ("VmRSS", "VmHWM"); -1 when it cannot be read.
+qint64 memoryKiB(const QByteArray &field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').constFirst().toLongLong();
+    }
+    return -1;
+}
+
+// Starts the process's peak resident size (VmHWM) afresh from its present size.
+bool restartPeakMemory() {
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Peer)
+Q_DECLARE_METATYPE(Then)
+Q_DECLARE_METATYPE(HttpOutcome)
 
 // What the client puts on the wire and how it reads the answers; exchanges run against a real
 // peer on loopback.
-// Answers every request with one fixed status line, which cpp-httplib cannot: its reason
-// phrases are always the standard ones.
-class StatusLinePeer : public QTcpServer {
+// Answers every request with a head written out byte for byte, which cpp-httplib cannot (its
+// reason phrases are always the standard ones), then drips dripBytes bytes of body, one every
+// kDripMs, and hangs up.
+class RawPeer : public QTcpServer {
 public:
-    explicit StatusLinePeer(const QByteArray &statusLine) {
-        connect(this, &QTcpServer::newConnection, this, [this, statusLine] {
+    explicit RawPeer(const QByteArray &head, int dripBytes = 0) {
+        connect(this, &QTcpServer::newConnection, this, [this, head, dripBytes] {
             QTcpSocket *socket = nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [this, socket, statusLine] {
-                received += socket->readAll();
-                if (!received.contains("\r\n\r\n"))
-                    return;
-                socket->write(statusLine + "\r\nContent-Length: 0\r\n\r\n");
-                socket->disconnectFromHost();
-            });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QTcpSocket::readyRead, socket,
+                    [this, socket, head, dripBytes, answered = false]() mutable {
+                        received += socket->readAll();
+                        if (answered || !received.contains("\r\n\r\n"))
+                            return;
+                        answered = true;
+                        socket->write(head);
+                        auto *drip = new QTimer(socket);
+                        connect(drip, &QTimer::timeout, socket,
+                                [socket, dripBytes, sent = 0]() mutable {
+                                    if (sent++ < dripBytes)
+                                        socket->write("x");
+                                    else
+                                        socket->disconnectFromHost();
+                                });
+                        drip->start(dripBytes > 0 ? kDripMs : 0);
+                    });
         });
         listen(QHostAddress::LocalHost);
     }
@@ -112,6 +163,11 @@ class TestService : public QObject {
     QTemporaryDir m_folder; // holds only kPictureName, which every test rewrites
     QTemporaryDir m_logFolder;
 
+    // Keeps a peer's thread waiting until the test has its result.
+    void holdUntilReleased() {
+        for (int waited = 0; !m_released && waited < kHoldAtMostMs; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     // Starts the peer with the handlers registered so far and makes it the service.
     void serve() {
         m_server->start();
@@ -130,7 +186,10 @@ private slots:
         AppState::instance().Log = true;
     }
 
-    void init() { m_server = std::make_unique<LoopbackServer>(); }
+    void init() {
+        m_released = false;
+        m_server = std::make_unique<LoopbackServer>();
+    }
 
     void cleanup() {
         m_server.reset();
@@ -191,18 +250,85 @@ private slots:
         QVERIFY2(logged.endsWith("- XML: " + answer + "\n"), qPrintable(logged));
     }
 
-    void silenceAbandonsTheExchange() {
-        m_server->server().Get("/held", [this](const httplib::Request &, httplib::Response &res) {
-            // Held far beyond the limit, but bounded: a broken limit fails instead of hanging.
-            for (int waited = 0; !m_released && waited < 20000; ++waited)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            res.set_content("late", "text/plain");
+    // Every row has a body cap of 1 MiB. The peak memory may grow by 64 MiB at most against a
+    // flood of 1 GiB; about half of that is the sanitizer's quarantine of what the peer, which
+    // runs in this process, and the client freed.
+    void hostilePeer_data() {
+        QTest::addColumn<Peer>("peer");
+        QTest::addColumn<int>("silenceMs");
+        QTest::addColumn<int>("deadlineMs");
+        QTest::addColumn<HttpOutcome>("outcome");
+        QTest::newRow("silent before the head: abandoned for silence")
+            << Peer::SilentBeforeTheHead << 500 << 20000 << HttpOutcome::Silent;
+        QTest::newRow("a byte every 200 ms: abandoned at the deadline")
+            << Peer::DripAfterTheHead << 20000 << 1000 << HttpOutcome::Overdue;
+        QTest::newRow("declared length over the cap: abandoned at the head")
+            << Peer::DeclareOverTheCap << 20000 << 20000 << HttpOutcome::TooLong;
+        QTest::newRow("chunked body of exactly the cap: completed")
+            << Peer::SendExactlyTheCap << 20000 << 20000 << HttpOutcome::Completed;
+        QTest::newRow("1 GiB flood while the client is busy: abandoned past the cap")
+            << Peer::FloodWhileTheClientIsBusy << 20000 << 20000 << HttpOutcome::TooLong;
+    }
+    void hostilePeer() {
+        constexpr qint64 kCap = 1024 * 1024;
+        constexpr size_t kFloodBytes = size_t(1) << 30;
+        constexpr qint64 kPeakGrowthKiB = 64 * 1024;
+        constexpr int kDripBytes = 25;
+        constexpr int kBusyMs = 500;
+        QFETCH(Peer, peer);
+        QFETCH(int, silenceMs);
+        QFETCH(int, deadlineMs);
+        std::atomic<bool> flooding{false};
+        m_server->server().Get("/answer", [&](const httplib::Request &, httplib::Response &res) {
+            switch (peer) {
+            case Peer::SilentBeforeTheHead:
+                holdUntilReleased();
+                return res.set_content("late", "text/plain");
+            case Peer::DripAfterTheHead:
+                return res.set_chunked_content_provider(
+                    "text/plain", [](size_t offset, httplib::DataSink &sink) {
+                        if (offset == kDripBytes) {
+                            sink.done();
+                            return true;
+                        }
+                        std::this_thread::sleep_for(std::chrono::milliseconds(kDripMs));
+                        return sink.write("x", 1);
+                    });
+            case Peer::DeclareOverTheCap:
+                return res.set_content_provider(kCap + 1, "application/octet-stream",
+                                                [this](size_t, size_t, httplib::DataSink &) {
+                                                    holdUntilReleased();
+                                                    return false;
+                                                });
+            case Peer::SendExactlyTheCap:
+                return serveBytes(res, kCap, true, kCap);
+            case Peer::FloodWhileTheClientIsBusy:
+                flooding = true;
+                return serveBytes(res, kFloodBytes, true, kFloodBytes);
+            }
         });
         serve();
-        const QUrl url(QString::fromStdString(m_server->baseUrl()) + "/held");
-        const bool completed = HttpExchange::run(QNetworkRequest(url), "GET", {}, 500).completed;
-        m_released = true; // the held answer lets the peer stop
-        QVERIFY(!completed);
+        // The client's event loop stalls once, as under a long paint, while the flood runs.
+        QTimer busy;
+        connect(&busy, &QTimer::timeout, &busy, [&] {
+            if (!flooding)
+                return;
+            busy.stop();
+            QThread::msleep(kBusyMs);
+        });
+        busy.start(1);
+
+        QVERIFY(restartPeakMemory());
+        const qint64 before = memoryKiB("VmRSS");
+        const QUrl url(QString::fromStdString(m_server->baseUrl()) + "/answer");
+        const HttpResult result =
+            HttpExchange::run(QNetworkRequest(url), "GET", {}, {silenceMs, deadlineMs, kCap});
+        const qint64 growth = memoryKiB("VmHWM") - before;
+        m_released = true;
+
+        QTEST(result.outcome, "outcome");
+        QCOMPARE(result.body, result.completed() ? byteRun(kCap) : QByteArray());
+        QVERIFY2(before > 0 && growth < kPeakGrowthKiB, qPrintable(QString::number(growth)));
     }
 
     void postSoap() {
@@ -275,35 +401,107 @@ private slots:
         });
         serve();
 
-        QCOMPARE(DownloadFile(PictureDownloadUrl("a b&c.jpg"), target), stored);
+        QCOMPARE(DownloadFile(PictureDownloadUrl(kPictureName), target), stored);
         QCOMPARE(m_server->requests().size(), size_t(1));
         QCOMPARE(m_server->requests().front().target,
-                 std::string(kPicturePath) + "?nomefile=a%20b&c.jpg");
+                 std::string(kPicturePath) + "?nomefile=" + kPictureName);
         QFile file(target);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), stored ? byteRun(length) : "earlier picture");
         QCOMPARE(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 
+    // The name goes into the query so that the service decodes exactly it.
+    void downloadName_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("query");
+        QTest::newRow("plain name as it is")
+            << u"15_2026-12.06~1.jpg"_s << "15_2026-12.06~1.jpg"_ba;
+        QTest::newRow("# does not end the address") << u"x.jpg#frag"_s << "x.jpg%23frag"_ba;
+        QTest::newRow("& and = add no parameter")
+            << u"q.jpg&nomefile=other.jpg"_s << "q.jpg%26nomefile%3Dother.jpg"_ba;
+        QTest::newRow("space, + and è") << u"a b+è.jpg"_s << "a%20b%2B%C3%A8.jpg"_ba;
+    }
+    void downloadName() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, query);
+        m_server->server().Get(kPicturePath, [](const httplib::Request &, httplib::Response &res) {
+            res.set_content("jpeg", "image/jpeg");
+        });
+        serve();
+        QVERIFY(DownloadFile(PictureDownloadUrl(name), writeFile({})));
+        QCOMPARE(m_server->requests().size(), size_t(1));
+        QCOMPARE(QByteArray::fromStdString(m_server->requests().front().target),
+                 kPicturePath + "?nomefile="_ba + query);
+    }
+
+    void downloadRedirect_data() {
+        QTest::addColumn<bool>("sameOrigin");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("to the same host and port: followed") << true << true;
+        QTest::newRow("to another origin: refused, nothing asked there") << false << false;
+    }
+    void downloadRedirect() {
+        QFETCH(bool, sameOrigin);
+        LoopbackServer elsewhere;
+        for (httplib::Server *server : {&m_server->server(), &elsewhere.server()})
+            server->Get("/moved.jpg", [](const httplib::Request &, httplib::Response &res) {
+                res.set_content("jpeg", "image/jpeg");
+            });
+        elsewhere.start();
+        m_server->server().Get(kPicturePath, [&](const httplib::Request &, httplib::Response &res) {
+            res.set_redirect((sameOrigin ? "" : elsewhere.baseUrl()) + "/moved.jpg");
+        });
+        serve();
+        const QString target = writeFile("earlier picture");
+        QTEST(DownloadFile(PictureDownloadUrl(kPictureName), target), "stored");
+        QCOMPARE(elsewhere.requests().size(), size_t(0));
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QTEST(file.readAll() == "jpeg", "stored");
+    }
+
     void probeLink_data() {
         QTest::addColumn<QByteArray>("statusLine");
+        QTest::addColumn<Then>("then");
         QTest::addColumn<bool>("answersOk");
-        QTest::newRow("status text OK") << "HTTP/1.1 200 OK"_ba << true;
-        QTest::newRow("404 that says OK") << "HTTP/1.1 404 OK"_ba << true;
-        QTest::newRow("lower-case ok") << "HTTP/1.1 200 ok"_ba << false;
-        QTest::newRow("no status line") << ""_ba << false;
+        QTest::newRow("status text OK") << "HTTP/1.1 200 OK"_ba << Then::Nothing << true;
+        QTest::newRow("404 that says OK") << "HTTP/1.1 404 OK"_ba << Then::Nothing << true;
+        QTest::newRow("lower-case ok") << "HTTP/1.1 200 ok"_ba << Then::Nothing << false;
+        QTest::newRow("no status line") << ""_ba << Then::Nothing << false;
+        QTest::newRow("OK, then a body that never ends: done at the head")
+            << "HTTP/1.1 200 OK"_ba << Then::EndlessBody << true;
+        QTest::newRow("redirect to a peer that says OK: not followed")
+            << "HTTP/1.1 302 Found"_ba << Then::RedirectElsewhere << false;
     }
     void probeLink() {
+        constexpr int kEndlessDripBytes = 50; // 10 s of body, far past the probe's 5 s
         QFETCH(QByteArray, statusLine);
-        StatusLinePeer peer(statusLine);
-        QVERIFY(peer.isListening());
+        QFETCH(Then, then);
+        // An environment may let Qt offer HTTP/2 in clear text, which has no status text.
+        qputenv("QT_NETWORK_H2C_ALLOWED", "1");
+        const auto unset = qScopeGuard([] { qunsetenv("QT_NETWORK_H2C_ALLOWED"); });
+        RawPeer elsewhere("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+        QByteArray head = statusLine + "\r\n";
+        if (then == Then::RedirectElsewhere)
+            head += "Location: http://127.0.0.1:" + QByteArray::number(elsewhere.serverPort()) +
+                    "/b\r\n";
+        head += then == Then::EndlessBody ? "Content-Length: 1000000\r\n\r\n"
+                                          : "Content-Length: 0\r\n\r\n";
+        RawPeer peer(head, then == Then::EndlessBody ? kEndlessDripBytes : 0);
+        QVERIFY(peer.isListening() && elsewhere.isListening());
+
         QTEST(ProbeLink(QUrl(u"http://127.0.0.1:%1/a"_s.arg(peer.serverPort()))), "answersOk");
         QCOMPARE(peer.received.left(peer.received.indexOf("\r\n")), "GET /a HTTP/1.1"_ba);
+        QVERIFY2(!peer.received.toLower().contains("upgrade"), peer.received.constData());
+        QCOMPARE(elsewhere.received, QByteArray());
     }
 
     void isPlainFileName() {
-        QVERIFY(IsPlainFileName(QStringLiteral("..foto è 15.jpg")));
-        for (const QString name : {"", ".", "..", "../x", "..\\x", "C:x.jpg", "a\n.jpg"})
+        for (const QString name : {"..foto è 15.jpg", "foto\u00a015.jpg"})
+            QVERIFY2(IsPlainFileName(name), qPrintable(name));
+        for (const QString name : {"", ".", "..", "../x", "..\\x", "C:x.jpg", "a\n.jpg",
+                                   "a\x7f.jpg", "a\u0085.jpg", "a\u009f.jpg"})
             QVERIFY2(!IsPlainFileName(name), qPrintable(name));
     }
 };
