@@ -24,8 +24,10 @@ void replyText(httplib::Response &response, int status, const char *text) {
 
 } // namespace
 
-ChatServer::ChatServer(ChatStore &store, const PictureFolder &pictures)
+ChatServer::ChatServer(ChatStore &store, const PictureFolder &pictures,
+                       const QByteArray &operatorToken)
     : m_pictures(pictures)
+    , m_operatorToken(operatorToken)
     , m_protocol(store)
     , m_operatorApi(store, pictures) {
     using httplib::Request;
@@ -36,6 +38,17 @@ ChatServer::ChatServer(ChatStore &store, const PictureFolder &pictures)
     m_server.set_socket_options([](socket_t socket) {
         const int yes = 1;
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    m_server.set_pre_routing_handler([this](const Request &req, Response &res) {
+        const auto refusal = m_access->check(req);
+        if (!refusal)
+            return httplib::Server::HandlerResponse::Unhandled;
+        OperatorApi::replyError(res, refusal->status, refusal->reason);
+        if (refusal->status == 401)
+            res.set_header("WWW-Authenticate", "Bearer");
+        // The body, if any, stays unread: the client must not send more on this connection.
+        res.set_header("Connection", "close");
+        return httplib::Server::HandlerResponse::Handled;
     });
     m_server.Post(kChatDuePath, [this](const Request &req, Response &res) {
         answerSoap(ChatProtocol::Endpoint::Due, req, res);
@@ -62,9 +75,11 @@ ChatServer::ChatServer(ChatStore &store, const PictureFolder &pictures)
 
 int ChatServer::bind(const QString &host, int port) {
     const std::string address = host.toStdString();
-    if (port == 0)
-        return m_server.bind_to_any_port(address);
-    return m_server.bind_to_port(address, port) ? port : -1;
+    const int bound = port == 0 ? m_server.bind_to_any_port(address)
+                                : (m_server.bind_to_port(address, port) ? port : -1);
+    if (bound >= 0)
+        m_access.emplace(ListenAddress(host, bound), m_operatorToken);
+    return bound;
 }
 
 bool ChatServer::listen() {

@@ -28,10 +28,6 @@ void reply(httplib::Response &response, int status, const QJsonObject &body) {
                          kJsonType);
 }
 
-void replyError(httplib::Response &response, int status, const char *error) {
-    reply(response, status, QJsonObject{{QStringLiteral("error"), QLatin1String(error)}});
-}
-
 QJsonObject ticketJson(const StoredTicket &ticket) {
     return QJsonObject{{QStringLiteral("id"), ticket.id},
                        {QStringLiteral("vat"), ticket.vatNumber},
@@ -64,6 +60,10 @@ std::optional<qint32> ticketIdOf(const httplib::Request &request) {
 }
 
 } // namespace
+
+void OperatorApi::replyError(httplib::Response &response, int status, const char *error) {
+    reply(response, status, QJsonObject{{QStringLiteral("error"), QLatin1String(error)}});
+}
 
 void OperatorApi::addRoutes(httplib::Server &server) {
     using httplib::Request;

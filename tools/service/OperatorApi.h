@@ -8,7 +8,7 @@ class ChatStore;
 class PictureFolder;
 
 // JSON over HTTP for the operator console: tickets, conversations with the customer's typing
-// state, and the operator's texts, pictures and commands.
+// state, and the operator's texts, pictures and commands. Who may call it is AccessRules' job.
 //
 //   GET  /api/tickets                            {"tickets":[{"id","vat","open"}]}
 //   POST /api/tickets {"vat"}                    opens (or finds) the VAT number's ticket
@@ -25,6 +25,8 @@ public:
         , m_pictures(pictures) {}
 
     void addRoutes(httplib::Server &server);
+    // {"error": text}, as every refusal of the API.
+    static void replyError(httplib::Response &response, int status, const char *error);
 
 private:
     void listTickets(httplib::Response &response);
