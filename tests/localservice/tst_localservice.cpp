@@ -7,6 +7,7 @@
 
 #include <httplib.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QStandardPaths>
@@ -284,15 +285,57 @@ private slots:
         QVERIFY(getChat(id, vat).body.contains(expectedDelivered));
     }
 
+    // The client's uploads: pictures only.
+    void upload_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("expectedStatus");
+        QTest::newRow("picture") << "upload.png" << 200;
+        QTest::newRow("picture, upper-case suffix") << "upload.JPEG" << 200;
+        QTest::newRow("page") << "upload.html" << 415;
+        QTest::newRow("page behind a picture suffix") << "upload.png.html" << 415;
+        QTest::newRow("no suffix") << "upload" << 415;
+    }
+    void upload() {
+        QFETCH(QString, name);
+        QFETCH(int, expectedStatus);
+        QCOMPARE(post(kUpload + name.toStdString(), uploadBody(kPng)).status, expectedStatus);
+        QCOMPARE(get(kDownload + name.toStdString()).status, expectedStatus == 200 ? 200 : 404);
+    }
+
+    // Whatever lies in the picture folder (from an earlier set-up, say) comes back as a picture
+    // or as bytes, never as a page of the console's origin.
+    void download_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("expectedType");
+        QTest::newRow("page") << "pic1.html" << QByteArray("application/octet-stream");
+        QTest::newRow("SVG") << "logo.svg" << QByteArray("application/octet-stream");
+        QTest::newRow("picture, upper-case suffix") << "photo.JPG" << QByteArray("image/jpeg");
+    }
+    void download() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, expectedType);
+        const QByteArray page = "<html><script>alert(document.domain)</script></html>";
+        QFile file(m_folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(page) == page.size());
+        file.close();
+        const httplib::Result result = m_client->Get(kDownload + name.toStdString());
+        QVERIFY(result);
+        QCOMPARE(result->status, 200);
+        QCOMPARE(QByteArray::fromStdString(result->get_header_value("Content-Type")), expectedType);
+        QCOMPARE(result->get_header_value("X-Content-Type-Options"), "nosniff");
+        QCOMPARE(result->get_header_value("Content-Security-Policy"), "sandbox");
+        QCOMPARE(QByteArray::fromStdString(result->body), page);
+    }
+
     void pictureFileComesBackWhole() {
         QByteArray screenshot(3 * 1024 * 1024 + 256, Qt::Uninitialized);
         for (qsizetype i = 0; i < screenshot.size(); ++i)
             screenshot[i] = char(i ^ (i >> 9) ^ (i >> 17)); // no two 8 KiB blocks alike
-        // Every byte value, far over 8 KiB; then the same name again, shorter.
-        for (const QByteArray &bytes : {screenshot, QByteArray("2")}) {
-            QCOMPARE(post(kUpload + std::string("a.png"), uploadBody(bytes)).status, 200);
-            QCOMPARE(get(kDownload + std::string("a.png")).body, bytes);
-        }
+        // Every byte value, far over 8 KiB; then the same name again, which changes nothing.
+        QCOMPARE(post(kUpload + std::string("a.png"), uploadBody(screenshot)).status, 200);
+        QCOMPARE(get(kDownload + std::string("a.png")).body, screenshot);
+        QCOMPARE(post(kUpload + std::string("a.png"), uploadBody("2")).status, 409);
+        QCOMPARE(get(kDownload + std::string("a.png")).body, screenshot);
         const QByteArray huge = "documento=" + QByteArray(20 * 1024 * 1024 + 1, 'A');
         const int status = post(kUpload + std::string("huge.jpg"), huge).status;
         // Over the limit the service may close the connection instead of answering.

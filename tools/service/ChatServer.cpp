@@ -121,15 +121,27 @@ void ChatServer::receiveUpload(const httplib::Request &request,
     const QString name = QString::fromStdString(request.get_param_value("filename"));
     if (!PictureFolder::isPlainFileName(name))
         return replyText(response, 400, "Nome file non valido");
+    // The console shows uploads from its own origin: only pictures may come in.
+    if (!PictureFolder::hasPictureSuffix(name))
+        return replyText(response, 415, "Solo immagini JPEG, PNG, GIF o BMP");
     const auto bytes = UploadForm::decodeDocument(QByteArray::fromStdString(body));
     if (!bytes)
         return replyText(response, 400, "Errore file");
-    if (!m_pictures.store(name, *bytes))
-        return replyText(response, 500, "Errore file");
-    replyText(response, 200, "OK");
+    switch (m_pictures.store(name, *bytes)) {
+    case PictureFolder::Stored::Yes:
+        return replyText(response, 200, "OK");
+    case PictureFolder::Stored::NameTaken:
+        return replyText(response, 409, "File già presente");
+    case PictureFolder::Stored::Failed:
+        break;
+    }
+    replyText(response, 500, "Errore file");
 }
 
 void ChatServer::sendPicture(const httplib::Request &request, httplib::Response &response) {
+    // Whatever a file holds, a browser neither guesses it a page nor runs it on this origin.
+    response.set_header("X-Content-Type-Options", "nosniff");
+    response.set_header("Content-Security-Policy", "sandbox");
     const QString name = QString::fromStdString(request.get_param_value("nomefile"));
     if (!PictureFolder::isPlainFileName(name))
         return replyText(response, 400, "Nome file non valido");

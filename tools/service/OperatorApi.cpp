@@ -18,9 +18,6 @@ namespace {
 
 constexpr auto kJsonType = "application/json; charset=utf-8";
 constexpr qsizetype kMaxVatLength = 32;
-const QStringList kPictureSuffixes = {QStringLiteral("jpg"), QStringLiteral("jpeg"),
-                                      QStringLiteral("png"), QStringLiteral("gif"),
-                                      QStringLiteral("bmp")};
 
 void reply(httplib::Response &response, int status, const QJsonObject &body) {
     response.status = status;
@@ -143,10 +140,10 @@ void OperatorApi::sendPicture(const httplib::Request &request, httplib::Response
     const auto ticket = id ? m_store.ticket(*id) : std::nullopt;
     if (!ticket || !ticket->open)
         return replyError(response, 409, "no open ticket with this id");
-    const QString suffix =
-        QFileInfo(QString::fromStdString(request.get_param_value("name"))).suffix().toLower();
-    if (!kPictureSuffixes.contains(suffix) || request.body.empty())
+    const QString given = QString::fromStdString(request.get_param_value("name"));
+    if (!PictureFolder::hasPictureSuffix(given) || request.body.empty())
         return replyError(response, 400, "a JPEG, PNG, GIF or BMP picture is needed");
+    const QString suffix = QFileInfo(given).suffix().toLower();
 
     // The client keeps downloaded pictures by name and never fetches a name twice, so every
     // picture gets a name of its own.
@@ -156,7 +153,8 @@ void OperatorApi::sendPicture(const httplib::Request &request, httplib::Response
                              .arg(now.toString(QStringLiteral("yyyyMMddHHmmss")))
                              .arg(QUuid::createUuid().toString(QUuid::Id128).left(8))
                              .arg(suffix);
-    if (!m_pictures.store(name, QByteArray::fromStdString(request.body)))
+    if (m_pictures.store(name, QByteArray::fromStdString(request.body)) !=
+        PictureFolder::Stored::Yes)
         return replyError(response, 500, "the picture could not be stored");
     const auto messageId = m_store.addMessage(ticket->id, now, name, kOperatorId, 1);
     if (!messageId)
