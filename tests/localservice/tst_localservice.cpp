@@ -254,6 +254,20 @@ private slots:
             << "/api/tickets/ID/messages" << QByteArray(R"({"testo":"1<&\nb\r\nc\u0001\u001B"})")
             << QByteArray("HTTP 200")
             << QByteArray("<testo>1&lt;&amp;&lt;br&gt;b&lt;br&gt;c</testo>");
+        QTest::newRow("operator: text of 64 KiB")
+            << "/api/tickets/ID/messages"
+            << "{\"testo\":\"" + QByteArray(65536, 'a') + "\"}" << QByteArray("HTTP 200")
+            << "<testo>" + QByteArray(65536, 'a') + "</testo>";
+        QTest::newRow("operator: text over 64 KiB")
+            << "/api/tickets/ID/messages"
+            << "{\"testo\":\"" + QByteArray(65537, 'a') + "\"}" << refused << none;
+        QTest::newRow("operator: 21846 euro signs, 65538 bytes of UTF-8")
+            << "/api/tickets/ID/messages"
+            << "{\"testo\":\"" + QString(21846, u'\u20AC').toUtf8() + "\"}" << refused << none;
+        QTest::newRow("customer: text over 64 KiB")
+            << kTre << customerSays(QString(65537, u'a')) << ko << none;
+        QTest::newRow("customer: SOAP body over 1 MiB")
+            << kDue << BuildGetTicket(QString(1024 * 1024, u'1')).toUtf8() << fault << none;
         QTest::newRow("operator: picture renamed to a plain lower-case name")
             << "/api/tickets/ID/pictures?name=Schermata%20uno.PNG" << kPng << QByteArray("HTTP 200")
             << QByteArray(".png</testo>");

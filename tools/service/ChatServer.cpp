@@ -22,6 +22,17 @@ void replyText(httplib::Response &response, int status, const char *text) {
     response.set_content(text, kTextType);
 }
 
+// The body up to limit bytes; nothing when it is longer or the connection broke, and in the
+// latter case nobody reads the answer.
+std::optional<std::string> readBody(const httplib::ContentReader &content, size_t limit) {
+    std::string body;
+    const bool complete = content([&body, limit](const char *data, size_t length) {
+        body.append(data, length);
+        return body.size() <= limit;
+    });
+    return complete ? std::optional(std::move(body)) : std::nullopt;
+}
+
 } // namespace
 
 ChatServer::ChatServer(ChatStore &store, const PictureFolder &pictures,
@@ -50,12 +61,15 @@ ChatServer::ChatServer(ChatStore &store, const PictureFolder &pictures,
         res.set_header("Connection", "close");
         return httplib::Server::HandlerResponse::Handled;
     });
-    m_server.Post(kChatDuePath, [this](const Request &req, Response &res) {
-        answerSoap(ChatProtocol::Endpoint::Due, req, res);
-    });
-    m_server.Post(kChatTrePath, [this](const Request &req, Response &res) {
-        answerSoap(ChatProtocol::Endpoint::Tre, req, res);
-    });
+    // Through a content reader, so that an oversized call is cut short rather than held whole.
+    m_server.Post(kChatDuePath,
+                  [this](const Request &, Response &res, const httplib::ContentReader &content) {
+                      answerSoap(ChatProtocol::Endpoint::Due, content, res);
+                  });
+    m_server.Post(kChatTrePath,
+                  [this](const Request &, Response &res, const httplib::ContentReader &content) {
+                      answerSoap(ChatProtocol::Endpoint::Tre, content, res);
+                  });
     // Read through a content reader: httplib refuses form bodies over 8 KiB on the plain path,
     // and a screenshot is far larger.
     m_server.Post(kUploadPath,
@@ -90,9 +104,10 @@ void ChatServer::stop() {
     m_server.stop();
 }
 
-void ChatServer::answerSoap(ChatProtocol::Endpoint endpoint, const httplib::Request &request,
+void ChatServer::answerSoap(ChatProtocol::Endpoint endpoint, const httplib::ContentReader &content,
                             httplib::Response &response) {
-    const auto soap = SoapRequest::parse(QByteArray::fromStdString(request.body));
+    const auto body = readBody(content, kMaxSoapBytes);
+    const auto soap = body ? SoapRequest::parse(QByteArray::fromStdString(*body)) : std::nullopt;
     const auto answer =
         soap ? m_protocol.answer(endpoint, *soap, QDateTime::currentDateTime())
              : ChatProtocol::Answer{true, QStringLiteral("Not a SOAP 1.1 request"), {}};
@@ -109,14 +124,8 @@ void ChatServer::answerSoap(ChatProtocol::Endpoint endpoint, const httplib::Requ
 
 void ChatServer::receiveUpload(const httplib::Request &request,
                                const httplib::ContentReader &content, httplib::Response &response) {
-    // Reading fails only for a body over the limit or a broken connection, and in the latter
-    // case nobody reads the answer.
-    std::string body;
-    const bool complete = content([&body](const char *data, size_t length) {
-        body.append(data, length);
-        return body.size() <= kMaxRequestBytes;
-    });
-    if (!complete)
+    const auto body = readBody(content, kMaxRequestBytes);
+    if (!body)
         return replyText(response, 413, "File troppo grande");
     const QString name = QString::fromStdString(request.get_param_value("filename"));
     if (!PictureFolder::isPlainFileName(name))
@@ -124,7 +133,7 @@ void ChatServer::receiveUpload(const httplib::Request &request,
     // The console shows uploads from its own origin: only pictures may come in.
     if (!PictureFolder::hasPictureSuffix(name))
         return replyText(response, 415, "Solo immagini JPEG, PNG, GIF o BMP");
-    const auto bytes = UploadForm::decodeDocument(QByteArray::fromStdString(body));
+    const auto bytes = UploadForm::decodeDocument(QByteArray::fromStdString(*body));
     if (!bytes)
         return replyText(response, 400, "Errore file");
     switch (m_pictures.store(name, *bytes)) {

@@ -19,6 +19,8 @@ class PictureFolder;
 class ChatServer {
 public:
     static constexpr size_t kMaxRequestBytes = 20 * 1024 * 1024;
+    // A SOAP call of the client is a few kilobytes; a long message text stays far below.
+    static constexpr size_t kMaxSoapBytes = 1024 * 1024;
 
     ChatServer(ChatStore &store, const PictureFolder &pictures, const QByteArray &operatorToken);
 
@@ -29,7 +31,7 @@ public:
     void stop();
 
 private:
-    void answerSoap(ChatProtocol::Endpoint endpoint, const httplib::Request &request,
+    void answerSoap(ChatProtocol::Endpoint endpoint, const httplib::ContentReader &content,
                     httplib::Response &response);
     void receiveUpload(const httplib::Request &request, const httplib::ContentReader &content,
                        httplib::Response &response);

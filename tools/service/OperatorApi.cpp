@@ -127,6 +127,8 @@ void OperatorApi::sendText(const httplib::Request &request, httplib::Response &r
     const QString testo = ChatText::toWireText(typed);
     if (typed.trimmed().isEmpty() || testo.trimmed().isEmpty())
         return replyError(response, 400, "testo must hold text");
+    if (!ChatText::fitsMessage(testo))
+        return replyError(response, 400, "testo must stay within 64 KiB");
     const auto messageId =
         id ? m_store.addMessage(*id, QDateTime::currentDateTime(), testo, kOperatorId, 0)
            : std::nullopt;
