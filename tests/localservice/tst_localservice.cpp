@@ -357,6 +357,23 @@ private slots:
         QCOMPARE(get(kDownload + std::string("huge.jpg")).status, 404);
     }
 
+    // The console asks only for what is new, and learns which of the older ones were read since.
+    void conversationAfter() {
+        const qint32 id = freshTicket().first;
+        const std::string messages = "/api/tickets/" + std::to_string(id) + "/messages";
+        QList<qint32> sent;
+        for (const QByteArray text : {"uno", "due", "tre"})
+            sent << QJsonDocument::fromJson(
+                        post(messages, "{\"testo\":\"" + text + "\"}").body)["id"]
+                        .toInt();
+        post(kDue, BuildSetReadChat(sent[1]).toUtf8());
+        const QJsonDocument answer =
+            QJsonDocument::fromJson(get(messages + "?after=" + std::to_string(sent[1])).body);
+        QCOMPARE(answer["messages"].toArray().size(), 1);
+        QCOMPARE(answer["messages"][0]["testo"].toString(), "tre");
+        QCOMPARE(answer["unread"].toArray(), QJsonArray{sent[0]});
+    }
+
     // Last: restarts the service on the same database.
     void conversationsOutliveTheProcess() {
         const qint32 id = freshTicket().first;

@@ -113,11 +113,16 @@ void OperatorApi::conversation(const httplib::Request &request, httplib::Respons
     QJsonArray messages;
     for (const StoredMessage &message : m_store.messagesAfter(ticket->id, after))
         messages.append(messageJson(message));
+    // Read marks change on messages the console already holds; it learns of them here.
+    QJsonArray unread;
+    for (const qint32 messageId : m_store.unreadUpTo(ticket->id, after))
+        unread.append(messageId);
     const bool typing = m_store.typing(ticket->id).isTypingAt(QDateTime::currentMSecsSinceEpoch());
     reply(response, 200,
           QJsonObject{{QStringLiteral("ticket"), ticketJson(*ticket)},
                       {QStringLiteral("typing"), ticket->open && typing},
-                      {QStringLiteral("messages"), messages}});
+                      {QStringLiteral("messages"), messages},
+                      {QStringLiteral("unread"), unread}});
 }
 
 void OperatorApi::sendText(const httplib::Request &request, httplib::Response &response) {

@@ -13,7 +13,8 @@ class PictureFolder;
 //   GET  /api/tickets                            {"tickets":[{"id","vat","open"}]}
 //   POST /api/tickets {"vat"}                    opens (or finds) the VAT number's ticket
 //   POST /api/tickets/{id}/close
-//   GET  /api/tickets/{id}/messages[?after=N]    {"ticket","typing","messages":[...]}
+//   GET  /api/tickets/{id}/messages[?after=N]    {"ticket","typing","messages":[...],"unread"}
+//                                                messages after N; unread: ids up to N not read
 //   POST /api/tickets/{id}/messages {"testo"}    a text from the operator
 //   POST /api/tickets/{id}/pictures?name=F       the picture's bytes as the body
 class OperatorApi {
