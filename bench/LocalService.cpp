@@ -8,7 +8,6 @@ namespace {
 
 constexpr int kProcessGuardMs = 30000;
 constexpr time_t kExchangeGuardSeconds = 30;
-constexpr QLatin1String kListening("listening on http://127.0.0.1:");
 
 QJsonObject jsonOf(const httplib::Result &result) {
     if (!result || result->status != 200)
@@ -26,31 +25,16 @@ std::string ticketPath(qint32 ticketId) {
 
 } // namespace
 
-LocalService::~LocalService() {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(kProcessGuardMs))
-        m_process.kill();
-    m_process.waitForFinished(kProcessGuardMs);
-}
-
 bool LocalService::start() {
-    m_process.start(QStringLiteral(BRENNO_SERVICE_PROGRAM),
-                    {QStringLiteral("--memory"), QStringLiteral("--port"), QStringLiteral("0")});
-    while (!m_process.canReadLine()) {
-        if (!m_process.waitForReadyRead(kProcessGuardMs))
-            return false;
-    }
-    const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
-    m_port = line.startsWith(kListening) ? line.mid(kListening.size()).toInt() : 0;
-    m_client = std::make_unique<httplib::Client>("127.0.0.1", m_port);
-    m_client->set_read_timeout(kExchangeGuardSeconds);
-    return m_port > 0;
+    if (!m_process.start(QStringLiteral(BRENNO_SERVICE_PROGRAM), {QStringLiteral("--memory")},
+                         kProcessGuardMs))
+        return false;
+    m_client = m_process.operatorClient(kExchangeGuardSeconds);
+    return true;
 }
 
 QString LocalService::baseUrl() const {
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
+    return QStringLiteral("http://127.0.0.1:%1").arg(m_process.port());
 }
 
 qint32 LocalService::openTicket(const QString &vatNumber) {

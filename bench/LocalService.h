@@ -1,8 +1,9 @@
 #pragma once
 
+#include "ServiceProcess.h"
+
 #include <httplib.h>
 
-#include <QProcess>
 #include <QString>
 
 #include <memory>
@@ -11,11 +12,6 @@
 // with the operator's calls that the benchmarks need.
 class LocalService {
 public:
-    LocalService() = default;
-    ~LocalService();
-    LocalService(const LocalService &) = delete;
-    LocalService &operator=(const LocalService &) = delete;
-
     // False when it did not report its port.
     bool start();
     QString baseUrl() const;
@@ -28,7 +24,6 @@ public:
     bool isRead(qint32 ticketId, qint32 messageId);
 
 private:
-    QProcess m_process;
-    int m_port = 0;
+    ServiceProcess m_process;
     std::unique_ptr<httplib::Client> m_client;
 };

@@ -1,4 +1,5 @@
 #include "LoopbackServer.h"
+#include "ServiceProcess.h"
 
 #include "app/Units.h"
 #include "app/Windows1252.h"
@@ -115,8 +116,7 @@ private:
         return m_wire;
     }
 
-    QProcess m_service;
-    int m_servicePort = 0;
+    ServiceProcess m_service;
     std::mutex m_mutex;
     QStringList m_wire;
     LoopbackServer m_proxy;
@@ -128,12 +128,9 @@ private:
 
 void TestE2eChat::initTestCase() {
     const QDir here(QCoreApplication::applicationDirPath());
-    m_service.start(here.filePath("brenno-service"),
-                    {"--port", "0", "--memory", "--open-ticket", kVat});
-    // Its first line names the port it listens on: "listening on http://127.0.0.1:<port>".
-    while (!m_service.canReadLine())
-        QVERIFY2(m_service.waitForReadyRead(kGuardMs), m_service.readAllStandardError().data());
-    m_servicePort = QString::fromUtf8(m_service.readLine()).section(':', -1).trimmed().toInt();
+    QVERIFY2(m_service.start(here.filePath("brenno-service"), {"--memory", "--open-ticket", kVat},
+                             kGuardMs),
+             m_service.readStandardError().data());
     m_ticketId = operatorCall("").value("tickets")[0]["id"].toInt();
     m_proxy.server().Post(".*", [this](const auto &req, auto &res) { forward(req, res); });
     m_proxy.server().Get(".*", [this](const auto &req, auto &res) { forward(req, res); });
@@ -262,16 +259,15 @@ void TestE2eChat::cleanup() {
     if (QTest::currentTestFailed())
         qInfo().noquote() << "Requests on the wire, in order:\n" + recorded().join('\n')
                           << "\nClient stderr:\n" + fileBytes(m_root.filePath("client-stderr.txt"))
-                          << "\nService stderr:\n" + m_service.readAllStandardError();
+                          << "\nService stderr:\n" + m_service.readStandardError();
 }
 
 QJsonObject TestE2eChat::operatorCall(const std::string &tail, const QByteArray &body,
                                       const char *type) {
-    httplib::Client api("127.0.0.1", m_servicePort);
-    api.set_read_timeout(kGuardMs / 1000);
+    const auto api = m_service.operatorClient(kGuardMs / 1000);
     const std::string path =
         "/api/tickets" + (m_ticketId ? '/' + std::to_string(m_ticketId) : std::string()) + tail;
-    const auto result = body.isNull() ? api.Get(path) : api.Post(path, body.toStdString(), type);
+    const auto result = body.isNull() ? api->Get(path) : api->Post(path, body.toStdString(), type);
     return result && result->status == 200
                ? QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object()
                : QJsonObject();
@@ -282,7 +278,7 @@ void TestE2eChat::forward(const httplib::Request &request, httplib::Response &re
     if (sent.isEmpty())
         sent = QString::fromStdString(request.method + ' ' + request.target);
     // The service reads only the target and the body.
-    httplib::Client service("127.0.0.1", m_servicePort);
+    httplib::Client service("127.0.0.1", m_service.port());
     service.set_read_timeout(kGuardMs / 1000);
     service.set_url_encode(false); // the target goes on exactly as the client wrote it
     const httplib::Result result =

@@ -3,11 +3,13 @@
 #include "service/Envelopes.h"
 #include "service/FileUpload.h"
 
+#include "ServiceProcess.h"
+
 #include <httplib.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,14 +24,60 @@ constexpr auto kUpload = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php?filena
 constexpr auto kDownload = "/RovizeveReravav/KD_API/Ticket/downloadimg.php?nomefile=";
 constexpr auto kStartupVat = "11111111111"; // ticket 1, opened by --open-ticket
 constexpr qint32 kCaseTicket = 987654321;   // in a request row: the case's own ticket
-constexpr QLatin1String kListening{"listening on http://127.0.0.1:"};
 // A generous guard so that a broken service fails the test instead of hanging it.
 constexpr int kGuardMs = 30000;
+const QByteArray kPng("\x89PNG\r\n\x1A\n", 8);
+
+// The operator API's routes, the console page, and one route of the client's.
+enum class Route {
+    ListTickets,
+    OpenTicket,
+    CloseTicket,
+    Conversation,
+    SendText,
+    SendPicture,
+    ConsolePage,
+    ClientSoap
+};
+// How a request departs from the one the console (on the client's route, the client) makes.
+enum class Departure { None, LocalhostName, NoToken, WrongToken, TextPlain, ForeignHost };
 
 struct Reply {
     int status = 0; // 0 when no answer came
     QByteArray body;
 };
+
+struct Call {
+    bool isWrite = false;
+    std::string path;
+    std::string body;
+    std::string type;
+};
+
+// As the console (on the client's route, the client) calls the route on the ticket.
+Call callOf(Route route, qint32 ticket) {
+    const std::string on = "/api/tickets/" + std::to_string(ticket);
+    const std::string json = "application/json";
+    switch (route) {
+    case Route::ListTickets:
+        return {false, "/api/tickets", {}, {}};
+    case Route::OpenTicket:
+        return {true, "/api/tickets", R"({"vat":"55555555555"})", json};
+    case Route::CloseTicket:
+        return {true, on + "/close", {}, json};
+    case Route::Conversation:
+        return {false, on + "/messages", {}, {}};
+    case Route::SendText:
+        return {true, on + "/messages", R"({"testo":"[CMD]supremo"})", json};
+    case Route::SendPicture:
+        return {true, on + "/pictures?name=a.png", kPng.toStdString(), "image/png"};
+    case Route::ConsolePage:
+        return {false, "/operator", {}, {}};
+    case Route::ClientSoap:
+        return {true, kDue, BuildGetTicket(kStartupVat).toStdString(), "text/xml; charset=utf-8"};
+    }
+    return {};
+}
 
 // As the client uploads a file.
 QByteArray uploadBody(const QByteArray &bytes) {
@@ -42,6 +90,9 @@ QByteArray customerSays(const QString &text, bool attach = false) {
 
 } // namespace
 
+Q_DECLARE_METATYPE(Route)
+Q_DECLARE_METATYPE(Departure)
+
 // The real service program as a child process on a port the system chooses, reached over plain
 // HTTP so that the tests see the statuses and bytes the client's transport hides. Each case
 // works on a ticket of its own.
@@ -50,35 +101,29 @@ class TestLocalService : public QObject {
 
     QTemporaryDir m_folder;
     const QStringList m_storage{"--db", m_folder.filePath("chat.db"), "--files", m_folder.path()};
-    QProcess m_service;
-    int m_port = 0;
+    ServiceProcess m_service;
+    // With the operator's token, which the client's routes ignore.
     std::unique_ptr<httplib::Client> m_client;
     qint64 m_lastVat = 30000000000;
 
     bool start(const QStringList &options) {
-        m_service.start(BRENNO_SERVICE_PROGRAM, QStringList{"--port", "0"} + options);
-        while (!m_service.canReadLine())
-            if (!m_service.waitForReadyRead(kGuardMs))
-                return false;
-        const QString line = QString::fromUtf8(m_service.readLine()).trimmed();
-        m_port = line.startsWith(kListening) ? line.mid(kListening.size()).toInt() : 0;
-        m_client = std::make_unique<httplib::Client>("127.0.0.1", m_port);
-        m_client->set_read_timeout(kGuardMs / 1000);
-        return m_port > 0;
+        if (!m_service.start(BRENNO_SERVICE_PROGRAM, options, kGuardMs))
+            return false;
+        m_client = m_service.operatorClient(kGuardMs / 1000);
+        return true;
     }
     // SIGTERM; a clean exit is 0, also under the leak checker.
-    int stop() {
-        m_service.terminate();
-        const bool exited = m_service.waitForFinished(kGuardMs);
-        return exited && m_service.exitStatus() == QProcess::NormalExit ? m_service.exitCode() : -1;
-    }
+    int stop() { return m_service.stop(kGuardMs); }
     static Reply toReply(const httplib::Result &result) {
         return result ? Reply{result->status, QByteArray::fromStdString(result->body)} : Reply{};
     }
     Reply get(const std::string &path) { return toReply(m_client->Get(path)); }
-    // The service reads every body by its path, whatever its declared type.
+    // As the console sends them: a picture with its own type, anything else as JSON. The
+    // client's routes read the body whatever its type.
     Reply post(const std::string &path, const QByteArray &body) {
-        return toReply(m_client->Post(path, body.toStdString(), "application/octet-stream"));
+        const bool picture = path.find("/pictures?") != std::string::npos;
+        return toReply(
+            m_client->Post(path, body.toStdString(), picture ? "image/png" : "application/json"));
     }
     std::pair<qint32, QString> freshTicket() {
         const QByteArray vat = QByteArray::number(++m_lastVat);
@@ -106,13 +151,13 @@ private slots:
         if (chromium.isEmpty())
             QSKIP("chromium is not installed");
         QTemporaryDir profile;
+        QUrl console = m_service.consoleUrl(); // as printed: the token in the fragment
+        console.setQuery(QStringLiteral("selftest=1"));
         QProcess browser;
-        browser.start(chromium,
-                      {"--headless", "--no-sandbox", "--disable-gpu", "--disable-sync",
-                       "--disable-background-networking", "--disable-component-update",
-                       "--no-first-run", "--user-data-dir=" + profile.path(),
-                       "--virtual-time-budget=10000", "--dump-dom",
-                       QStringLiteral("http://127.0.0.1:%1/operator?selftest=1").arg(m_port)});
+        browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--disable-sync",
+                                 "--disable-background-networking", "--disable-component-update",
+                                 "--no-first-run", "--user-data-dir=" + profile.path(),
+                                 "--virtual-time-budget=10000", "--dump-dom", console.toString()});
         QVERIFY(browser.waitForFinished(120000));
         const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
         const QJsonValue sent = conversation(1)["messages"][0];
@@ -127,6 +172,67 @@ private slots:
         post("/api/tickets/" + std::to_string(id) + "/close", {});
         const Reply sent = post(kTre, BuildSetChat("ciao", id, false).toUtf8());
         QVERIFY2(sent.body.contains("<status>KO</status>"), sent.body);
+    }
+
+    // Who may call what: each operator route refuses a request without the token, with a wrong
+    // one, a write the browser would send cross-site without asking, and a foreign Host (a
+    // page that points its own name at the service); the client's route needs no token.
+    void access_data() {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<Departure>("departure");
+        QTest::addColumn<int>("expectedStatus");
+        const std::pair<Route, const char *> operatorRoutes[] = {
+            {Route::ListTickets, "list tickets"}, {Route::OpenTicket, "open ticket"},
+            {Route::CloseTicket, "close ticket"}, {Route::Conversation, "conversation"},
+            {Route::SendText, "send text"},       {Route::SendPicture, "send picture"}};
+        for (const auto &[route, name] : operatorRoutes) {
+            QTest::addRow("%s: all right", name) << route << Departure::None << 200;
+            QTest::addRow("%s: no token", name) << route << Departure::NoToken << 401;
+            QTest::addRow("%s: wrong token", name) << route << Departure::WrongToken << 401;
+            QTest::addRow("%s: foreign Host", name) << route << Departure::ForeignHost << 403;
+            if (callOf(route, 0).isWrite)
+                QTest::addRow("%s: text/plain", name) << route << Departure::TextPlain << 415;
+        }
+        QTest::newRow("list tickets: Host localhost")
+            << Route::ListTickets << Departure::LocalhostName << 200;
+        QTest::newRow("console page: all right") << Route::ConsolePage << Departure::None << 200;
+        QTest::newRow("console page: foreign Host")
+            << Route::ConsolePage << Departure::ForeignHost << 403;
+        QTest::newRow("client's SOAP: no token") << Route::ClientSoap << Departure::None << 200;
+        QTest::newRow("client's SOAP: foreign Host")
+            << Route::ClientSoap << Departure::ForeignHost << 403;
+    }
+    void access() {
+        QFETCH(Route, route);
+        QFETCH(Departure, departure);
+        QFETCH(int, expectedStatus);
+        const qint32 id = freshTicket().first;
+        const Call call = callOf(route, id);
+        const std::string port = ':' + std::to_string(m_service.port());
+        httplib::Headers headers;
+        if (departure == Departure::ForeignHost)
+            headers.emplace("Host", "attacker.example" + port);
+        if (departure == Departure::LocalhostName)
+            headers.emplace("Host", "localhost" + port);
+        std::string token = m_service.token();
+        if (departure == Departure::WrongToken)
+            token.back() ^= 1; // all but the last character right
+        if (call.path.rfind("/api/", 0) == 0 && departure != Departure::NoToken)
+            headers.emplace("Authorization", "Bearer " + token);
+        const std::string type = departure == Departure::TextPlain ? "text/plain" : call.type;
+        httplib::Client client("127.0.0.1", m_service.port());
+        client.set_read_timeout(kGuardMs / 1000);
+        const httplib::Result result = call.isWrite
+                                           ? client.Post(call.path, headers, call.body, type)
+                                           : client.Get(call.path, headers);
+        QVERIFY(result);
+        QCOMPARE(result->status, expectedStatus);
+        // Only an accepted request changes the ticket.
+        const bool accepted = expectedStatus == 200;
+        const QJsonDocument after = conversation(id);
+        QCOMPARE(after["messages"].toArray().size(),
+                 accepted && (route == Route::SendText || route == Route::SendPicture) ? 1 : 0);
+        QCOMPARE(after["ticket"]["open"].toBool(), !(accepted && route == Route::CloseTicket));
     }
 
     void request_data() {
@@ -148,9 +254,22 @@ private slots:
             << "/api/tickets/ID/messages" << QByteArray(R"({"testo":"1<&\nb\r\nc\u0001\u001B"})")
             << QByteArray("HTTP 200")
             << QByteArray("<testo>1&lt;&amp;&lt;br&gt;b&lt;br&gt;c</testo>");
+        QTest::newRow("operator: text of 64 KiB")
+            << "/api/tickets/ID/messages"
+            << "{\"testo\":\"" + QByteArray(65536, 'a') + "\"}" << QByteArray("HTTP 200")
+            << "<testo>" + QByteArray(65536, 'a') + "</testo>";
+        QTest::newRow("operator: text over 64 KiB")
+            << "/api/tickets/ID/messages"
+            << "{\"testo\":\"" + QByteArray(65537, 'a') + "\"}" << refused << none;
+        QTest::newRow("operator: 21846 euro signs, 65538 bytes of UTF-8")
+            << "/api/tickets/ID/messages"
+            << "{\"testo\":\"" + QString(21846, u'\u20AC').toUtf8() + "\"}" << refused << none;
+        QTest::newRow("customer: text over 64 KiB")
+            << kTre << customerSays(QString(65537, u'a')) << ko << none;
+        QTest::newRow("customer: SOAP body over 1 MiB")
+            << kDue << BuildGetTicket(QString(1024 * 1024, u'1')).toUtf8() << fault << none;
         QTest::newRow("operator: picture renamed to a plain lower-case name")
-            << "/api/tickets/ID/pictures?name=Schermata%20uno.PNG"
-            << QByteArray("\x89PNG\r\n\x1A\n", 8) << QByteArray("HTTP 200")
+            << "/api/tickets/ID/pictures?name=Schermata%20uno.PNG" << kPng << QByteArray("HTTP 200")
             << QByteArray(".png</testo>");
         QTest::newRow("operator: picture that is no picture")
             << "/api/tickets/ID/pictures?name=virus.exe" << QByteArray("MZ") << refused << none;
@@ -180,20 +299,79 @@ private slots:
         QVERIFY(getChat(id, vat).body.contains(expectedDelivered));
     }
 
+    // The client's uploads: pictures only.
+    void upload_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("expectedStatus");
+        QTest::newRow("picture") << "upload.png" << 200;
+        QTest::newRow("picture, upper-case suffix") << "upload.JPEG" << 200;
+        QTest::newRow("page") << "upload.html" << 415;
+        QTest::newRow("page behind a picture suffix") << "upload.png.html" << 415;
+        QTest::newRow("no suffix") << "upload" << 415;
+    }
+    void upload() {
+        QFETCH(QString, name);
+        QFETCH(int, expectedStatus);
+        QCOMPARE(post(kUpload + name.toStdString(), uploadBody(kPng)).status, expectedStatus);
+        QCOMPARE(get(kDownload + name.toStdString()).status, expectedStatus == 200 ? 200 : 404);
+    }
+
+    // Whatever lies in the picture folder (from an earlier set-up, say) comes back as a picture
+    // or as bytes, never as a page of the console's origin.
+    void download_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("expectedType");
+        QTest::newRow("page") << "pic1.html" << QByteArray("application/octet-stream");
+        QTest::newRow("SVG") << "logo.svg" << QByteArray("application/octet-stream");
+        QTest::newRow("picture, upper-case suffix") << "photo.JPG" << QByteArray("image/jpeg");
+    }
+    void download() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, expectedType);
+        const QByteArray page = "<html><script>alert(document.domain)</script></html>";
+        QFile file(m_folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(page) == page.size());
+        file.close();
+        const httplib::Result result = m_client->Get(kDownload + name.toStdString());
+        QVERIFY(result);
+        QCOMPARE(result->status, 200);
+        QCOMPARE(QByteArray::fromStdString(result->get_header_value("Content-Type")), expectedType);
+        QCOMPARE(result->get_header_value("X-Content-Type-Options"), "nosniff");
+        QCOMPARE(result->get_header_value("Content-Security-Policy"), "sandbox");
+        QCOMPARE(QByteArray::fromStdString(result->body), page);
+    }
+
     void pictureFileComesBackWhole() {
         QByteArray screenshot(3 * 1024 * 1024 + 256, Qt::Uninitialized);
         for (qsizetype i = 0; i < screenshot.size(); ++i)
             screenshot[i] = char(i ^ (i >> 9) ^ (i >> 17)); // no two 8 KiB blocks alike
-        // Every byte value, far over 8 KiB; then the same name again, shorter.
-        for (const QByteArray &bytes : {screenshot, QByteArray("2")}) {
-            QCOMPARE(post(kUpload + std::string("a.png"), uploadBody(bytes)).status, 200);
-            QCOMPARE(get(kDownload + std::string("a.png")).body, bytes);
-        }
+        // Every byte value, far over 8 KiB; then the same name again, which changes nothing.
+        QCOMPARE(post(kUpload + std::string("a.png"), uploadBody(screenshot)).status, 200);
+        QCOMPARE(get(kDownload + std::string("a.png")).body, screenshot);
+        QCOMPARE(post(kUpload + std::string("a.png"), uploadBody("2")).status, 409);
+        QCOMPARE(get(kDownload + std::string("a.png")).body, screenshot);
         const QByteArray huge = "documento=" + QByteArray(20 * 1024 * 1024 + 1, 'A');
         const int status = post(kUpload + std::string("huge.jpg"), huge).status;
         // Over the limit the service may close the connection instead of answering.
         QVERIFY2(status == 413 || status == 0, qPrintable(QString::number(status)));
         QCOMPARE(get(kDownload + std::string("huge.jpg")).status, 404);
+    }
+
+    // The console asks only for what is new, and learns which of the older ones were read since.
+    void conversationAfter() {
+        const qint32 id = freshTicket().first;
+        const std::string messages = "/api/tickets/" + std::to_string(id) + "/messages";
+        QList<qint32> sent;
+        for (const QByteArray text : {"uno", "due", "tre"})
+            sent << QJsonDocument::fromJson(
+                        post(messages, "{\"testo\":\"" + text + "\"}").body)["id"]
+                        .toInt();
+        post(kDue, BuildSetReadChat(sent[1]).toUtf8());
+        const QJsonDocument answer =
+            QJsonDocument::fromJson(get(messages + "?after=" + std::to_string(sent[1])).body);
+        QCOMPARE(answer["messages"].toArray().size(), 1);
+        QCOMPARE(answer["messages"][0]["testo"].toString(), "tre");
+        QCOMPARE(answer["unread"].toArray(), QJsonArray{sent[0]});
     }
 
     // Last: restarts the service on the same database.

@@ -123,7 +123,8 @@ Answer ChatProtocol::setChat(const SoapRequest &request, const QDateTime &now) {
     const QString testo = ChatText::toWireText(*text);
     const qint16 attach = *attachText == QLatin1String("1") ? 1 : 0;
     // The client builds a local path from an attachment's name: only a bare file name will do.
-    if (testo.isEmpty() || (attach == 1 && !PictureFolder::isPlainFileName(testo)))
+    if (testo.isEmpty() || !ChatText::fitsMessage(testo) ||
+        (attach == 1 && !PictureFolder::isPlainFileName(testo)))
         return status(kStatusRefused);
     const auto stored = m_store.addMessage(*ticketId, now, testo, kCustomerId, attach);
     return status(stored ? kStatusOk : kStatusRefused);

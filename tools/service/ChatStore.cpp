@@ -169,6 +169,17 @@ QList<StoredMessage> ChatStore::messagesAfter(qint32 ticketId, qint32 afterMessa
     return selectMessages(ticketId, afterMessageId, -1);
 }
 
+QList<qint32> ChatStore::unreadUpTo(qint32 ticketId, qint32 upToMessageId) {
+    std::lock_guard lock(m_mutex);
+    QList<qint32> unread;
+    Statement query(m_db, "SELECT id FROM messages WHERE ticket = ? AND id <= ? AND letto = 0 "
+                          "ORDER BY id");
+    query.bind(1, ticketId).bind(2, upToMessageId);
+    while (query.step())
+        unread.append(qint32(query.integer(0)));
+    return unread;
+}
+
 bool ChatStore::markRead(qint32 messageId) {
     std::lock_guard lock(m_mutex);
     Statement update(m_db, "UPDATE messages SET letto = 1 WHERE id = ?");

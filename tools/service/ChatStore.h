@@ -52,6 +52,8 @@ public:
                                      qint32 idOperatore, qint16 attach);
     std::optional<StoredMessage> firstMessageAfter(qint32 ticketId, qint32 afterMessageId);
     QList<StoredMessage> messagesAfter(qint32 ticketId, qint32 afterMessageId);
+    // The ids up to upToMessageId that the customer's client has not reported read, in order.
+    QList<qint32> unreadUpTo(qint32 ticketId, qint32 upToMessageId);
     bool markRead(qint32 messageId);
 
     void recordTyping(qint32 ticketId, bool typing, qint64 atMs);

@@ -31,4 +31,8 @@ QString toWireText(const QString &plain) {
     return wire;
 }
 
+bool fitsMessage(const QString &wire) {
+    return wire.toUtf8().size() <= kMaxBytes;
+}
+
 } // namespace ChatText

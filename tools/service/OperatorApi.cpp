@@ -18,18 +18,11 @@ namespace {
 
 constexpr auto kJsonType = "application/json; charset=utf-8";
 constexpr qsizetype kMaxVatLength = 32;
-const QStringList kPictureSuffixes = {QStringLiteral("jpg"), QStringLiteral("jpeg"),
-                                      QStringLiteral("png"), QStringLiteral("gif"),
-                                      QStringLiteral("bmp")};
 
 void reply(httplib::Response &response, int status, const QJsonObject &body) {
     response.status = status;
     response.set_content(QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString(),
                          kJsonType);
-}
-
-void replyError(httplib::Response &response, int status, const char *error) {
-    reply(response, status, QJsonObject{{QStringLiteral("error"), QLatin1String(error)}});
 }
 
 QJsonObject ticketJson(const StoredTicket &ticket) {
@@ -64,6 +57,10 @@ std::optional<qint32> ticketIdOf(const httplib::Request &request) {
 }
 
 } // namespace
+
+void OperatorApi::replyError(httplib::Response &response, int status, const char *error) {
+    reply(response, status, QJsonObject{{QStringLiteral("error"), QLatin1String(error)}});
+}
 
 void OperatorApi::addRoutes(httplib::Server &server) {
     using httplib::Request;
@@ -116,11 +113,16 @@ void OperatorApi::conversation(const httplib::Request &request, httplib::Respons
     QJsonArray messages;
     for (const StoredMessage &message : m_store.messagesAfter(ticket->id, after))
         messages.append(messageJson(message));
+    // Read marks change on messages the console already holds; it learns of them here.
+    QJsonArray unread;
+    for (const qint32 messageId : m_store.unreadUpTo(ticket->id, after))
+        unread.append(messageId);
     const bool typing = m_store.typing(ticket->id).isTypingAt(QDateTime::currentMSecsSinceEpoch());
     reply(response, 200,
           QJsonObject{{QStringLiteral("ticket"), ticketJson(*ticket)},
                       {QStringLiteral("typing"), ticket->open && typing},
-                      {QStringLiteral("messages"), messages}});
+                      {QStringLiteral("messages"), messages},
+                      {QStringLiteral("unread"), unread}});
 }
 
 void OperatorApi::sendText(const httplib::Request &request, httplib::Response &response) {
@@ -130,6 +132,8 @@ void OperatorApi::sendText(const httplib::Request &request, httplib::Response &r
     const QString testo = ChatText::toWireText(typed);
     if (typed.trimmed().isEmpty() || testo.trimmed().isEmpty())
         return replyError(response, 400, "testo must hold text");
+    if (!ChatText::fitsMessage(testo))
+        return replyError(response, 400, "testo must stay within 64 KiB");
     const auto messageId =
         id ? m_store.addMessage(*id, QDateTime::currentDateTime(), testo, kOperatorId, 0)
            : std::nullopt;
@@ -143,10 +147,10 @@ void OperatorApi::sendPicture(const httplib::Request &request, httplib::Response
     const auto ticket = id ? m_store.ticket(*id) : std::nullopt;
     if (!ticket || !ticket->open)
         return replyError(response, 409, "no open ticket with this id");
-    const QString suffix =
-        QFileInfo(QString::fromStdString(request.get_param_value("name"))).suffix().toLower();
-    if (!kPictureSuffixes.contains(suffix) || request.body.empty())
+    const QString given = QString::fromStdString(request.get_param_value("name"));
+    if (!PictureFolder::hasPictureSuffix(given) || request.body.empty())
         return replyError(response, 400, "a JPEG, PNG, GIF or BMP picture is needed");
+    const QString suffix = QFileInfo(given).suffix().toLower();
 
     // The client keeps downloaded pictures by name and never fetches a name twice, so every
     // picture gets a name of its own.
@@ -156,7 +160,8 @@ void OperatorApi::sendPicture(const httplib::Request &request, httplib::Response
                              .arg(now.toString(QStringLiteral("yyyyMMddHHmmss")))
                              .arg(QUuid::createUuid().toString(QUuid::Id128).left(8))
                              .arg(suffix);
-    if (!m_pictures.store(name, QByteArray::fromStdString(request.body)))
+    if (m_pictures.store(name, QByteArray::fromStdString(request.body)) !=
+        PictureFolder::Stored::Yes)
         return replyError(response, 500, "the picture could not be stored");
     const auto messageId = m_store.addMessage(ticket->id, now, name, kOperatorId, 1);
     if (!messageId)

@@ -2,12 +2,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeDatabase>
-#include <QSaveFile>
+#include <QTemporaryFile>
 
 namespace {
 
 constexpr qsizetype kMaxNameLength = 200;
+constexpr auto kBytesType = "application/octet-stream";
+const QStringList kPictureSuffixes = {QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                                      QStringLiteral("png"), QStringLiteral("gif"),
+                                      QStringLiteral("bmp")};
 
 } // namespace
 
@@ -22,7 +27,13 @@ bool PictureFolder::isPlainFileName(const QString &name) {
     return true;
 }
 
+bool PictureFolder::hasPictureSuffix(const QString &name) {
+    return kPictureSuffixes.contains(QFileInfo(name).suffix().toLower());
+}
+
 QByteArray PictureFolder::contentTypeFor(const QString &name) {
+    if (!hasPictureSuffix(name))
+        return kBytesType;
     return QMimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension).name().toUtf8();
 }
 
@@ -30,11 +41,18 @@ QString PictureFolder::filePath(const QString &name) const {
     return QDir(m_path).filePath(name);
 }
 
-bool PictureFolder::store(const QString &name, const QByteArray &bytes) const {
+PictureFolder::Stored PictureFolder::store(const QString &name, const QByteArray &bytes) const {
     if (!isPlainFileName(name))
-        return false;
-    QSaveFile file(filePath(name));
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+        return Stored::Failed;
+    // Written aside, then renamed, which on this platform refuses an existing name atomically;
+    // a reader never sees half a file.
+    QTemporaryFile file(filePath(QStringLiteral(".upload-XXXXXX")));
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
+        return Stored::Failed;
+    if (!file.rename(filePath(name)))
+        return QFileInfo::exists(filePath(name)) ? Stored::NameTaken : Stored::Failed;
+    file.setAutoRemove(false);
+    return Stored::Yes;
 }
 
 std::optional<QByteArray> PictureFolder::load(const QString &name) const {

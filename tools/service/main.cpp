@@ -1,10 +1,13 @@
 #include "ChatServer.h"
 #include "ChatStore.h"
+#include "ListenAddress.h"
+#include "OperatorToken.h"
 #include "PictureFolder.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -17,10 +20,38 @@ namespace {
 constexpr auto kDefaultHost = "127.0.0.1";
 constexpr auto kDefaultPort = "8731";
 constexpr auto kMemoryDatabase = ":memory:";
+// Far over the longest token, so that a wrong file is refused rather than read whole.
+constexpr qint64 kMaxTokenFileBytes = 4096;
 
 int fail(const QString &message) {
     std::fprintf(stderr, "brenno-service: %s\n", qPrintable(message));
     return 1;
+}
+
+struct TokenChoice {
+    QByteArray token;
+    QString error; // empty when the token is usable
+};
+
+// The token that --token or --token-file gives, else a new one.
+TokenChoice chooseToken(const QCommandLineParser &parser) {
+    const QString option = QStringLiteral("token");
+    const QString fileOption = QStringLiteral("token-file");
+    if (parser.isSet(option) && parser.isSet(fileOption))
+        return {{}, QStringLiteral("--token and --token-file exclude each other")};
+    QByteArray token = OperatorToken::create();
+    if (parser.isSet(option))
+        token = parser.value(option).toUtf8();
+    if (parser.isSet(fileOption)) {
+        QFile file(parser.value(fileOption));
+        if (!file.open(QIODevice::ReadOnly))
+            return {{}, QStringLiteral("cannot read the token file ") + file.fileName()};
+        token = file.read(kMaxTokenFileBytes).trimmed();
+    }
+    if (!OperatorToken::isWellFormed(token))
+        return {{},
+                QStringLiteral("the token needs 16 to 256 letters, digits, '.', '_', '~' or '-'")};
+    return {token, {}};
 }
 
 } // namespace
@@ -43,6 +74,12 @@ int main(int argc, char *argv[]) {
          QStringLiteral("dir")},
         {QStringLiteral("open-ticket"), QStringLiteral("Open a ticket for this VAT number."),
          QStringLiteral("vat")},
+        {QStringLiteral("token"),
+         QStringLiteral("The operator's token (default: a new one at every start). Other users "
+                        "of this machine can read a command line: prefer --token-file."),
+         QStringLiteral("token")},
+        {QStringLiteral("token-file"), QStringLiteral("Read the operator's token from this file."),
+         QStringLiteral("file")},
     });
     parser.process(app);
 
@@ -52,6 +89,17 @@ int main(int argc, char *argv[]) {
         return fail(QStringLiteral("--port needs a number from 0 to 65535"));
     if (parser.isSet(QStringLiteral("db")) && parser.isSet(QStringLiteral("memory")))
         return fail(QStringLiteral("--db and --memory exclude each other"));
+
+    const TokenChoice token = chooseToken(parser);
+    if (!token.error.isEmpty())
+        return fail(token.error);
+    const bool tokenGiven =
+        parser.isSet(QStringLiteral("token")) || parser.isSet(QStringLiteral("token-file"));
+    const QString host = parser.value(QStringLiteral("listen"));
+    if (!tokenGiven && !ListenAddress(host, port).isLoopback())
+        return fail(QStringLiteral("--listen %1 lets other machines reach the operator console: "
+                                   "give it a token with --token or --token-file")
+                        .arg(host));
 
     ChatStore store(parser.isSet(QStringLiteral("db")) ? parser.value(QStringLiteral("db"))
                                                        : QString::fromLatin1(kMemoryDatabase));
@@ -74,12 +122,15 @@ int main(int argc, char *argv[]) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    ChatServer server(store, pictures);
-    const QString host = parser.value(QStringLiteral("listen"));
+    ChatServer server(store, pictures, token.token);
     const int boundPort = server.bind(host, port);
     if (boundPort < 0)
         return fail(QStringLiteral("cannot listen on %1:%2").arg(host).arg(port));
-    std::printf("listening on http://%s:%d\n", qPrintable(host), boundPort);
+    const QString address = ListenAddress(host, boundPort).url();
+    std::printf("listening on %s\n", qPrintable(address));
+    // The console's script reads the token from the fragment, which no request carries.
+    std::printf("operator console at %s/operator#token=%s\n", qPrintable(address),
+                token.token.constData());
     for (const QString &vatNumber : parser.values(QStringLiteral("open-ticket")))
         std::printf("ticket %d open for %s\n", store.openTicket(vatNumber), qPrintable(vatNumber));
     std::fflush(stdout);

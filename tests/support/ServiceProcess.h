@@ -1,0 +1,35 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <QProcess>
+#include <QUrl>
+
+#include <memory>
+#include <string>
+
+// brenno-service as a child process on a port the system chooses, as the tests and benchmarks
+// drive it: the port and the operator's token come from the console address it prints.
+class ServiceProcess {
+public:
+    ServiceProcess() = default;
+    ~ServiceProcess();
+    ServiceProcess(const ServiceProcess &) = delete;
+    ServiceProcess &operator=(const ServiceProcess &) = delete;
+
+    // False when it printed no console address within guardMs.
+    bool start(const QString &program, const QStringList &options, int guardMs);
+    // SIGTERM; the exit code of a normal exit, else -1.
+    int stop(int guardMs);
+
+    QUrl consoleUrl() const { return m_console; } // with "#token=..."
+    int port() const { return m_console.port(); }
+    std::string token() const;
+    // To 127.0.0.1, with the operator's token on every request.
+    std::unique_ptr<httplib::Client> operatorClient(time_t readTimeoutSeconds) const;
+    QByteArray readStandardError() { return m_process.readAllStandardError(); }
+
+private:
+    QProcess m_process;
+    QUrl m_console;
+};
