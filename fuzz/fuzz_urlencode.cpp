@@ -1,6 +1,6 @@
 #include "FuzzText.h"
 #include "app/Windows1252.h"
-#include "service/FileUpload.h"
+#include "service/UrlEncode.h"
 
 namespace {
 

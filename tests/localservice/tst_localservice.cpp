@@ -1,7 +1,7 @@
 #include "app/Windows1252.h"
 #include "service/Base64.h"
 #include "service/Envelopes.h"
-#include "service/FileUpload.h"
+#include "service/UrlEncode.h"
 
 #include "ServiceProcess.h"
 
