@@ -97,7 +97,9 @@ int main(int argc, char *argv[]) {
         ChatSession session(live, view, timer, Clock::system());
         session.InizializzaChat();
         clock.restart();
-        session.onTimerTick();
+        // A hundred messages a run; the follow-up ticks fetch the rest.
+        for (int tick = 0; view.bubbles < count && tick <= count / 100 + 1; ++tick)
+            session.onTimerTick();
         const double sessionUs = clock.nsecsElapsed() / 1000.0 / count;
         if (view.bubbles != count)
             std::fprintf(stderr, "bench_backlog: the session showed %d messages\n", view.bubbles);

@@ -9,6 +9,8 @@ namespace {
 constexpr qsizetype kLineLength = 72;
 constexpr char kLineEnd[] = "\r\n";
 constexpr qsizetype kLineEndLength = 2;
+// Input bytes of 512 whole lines: 54 bytes make the 72 characters of one line.
+constexpr qsizetype kBlockBytes = 54 * 512;
 
 } // namespace
 
@@ -16,19 +18,26 @@ QString Base64::Encode(const QString &sString) const {
     return QString::fromLatin1(Encode(Windows1252::encode(sString)));
 }
 
-// Qt encodes; only the line ends are ours, copied in whole lines.
+// Qt encodes a block of lines at a time into a small buffer that stays in the cache; only the
+// line ends are ours. One encoding of the whole input would cost a second large buffer.
 QByteArray Base64::Encode(const QByteArray &bytes) const {
-    const QByteArray encoded = bytes.toBase64();
-    const qsizetype fullLines = encoded.size() / kLineLength;
-    QByteArray out(encoded.size() + fullLines * kLineEndLength, Qt::Uninitialized);
-    const char *from = encoded.constData();
+    const qsizetype encodedSize = (bytes.size() + 2) / 3 * 4;
+    const qsizetype fullLines = encodedSize / kLineLength;
+    QByteArray out(encodedSize + fullLines * kLineEndLength, Qt::Uninitialized);
     char *to = out.data();
-    for (qsizetype line = 0; line < fullLines; ++line) {
-        std::memcpy(to, from, kLineLength);
-        std::memcpy(to + kLineLength, kLineEnd, kLineEndLength);
-        from += kLineLength;
-        to += kLineLength + kLineEndLength;
+    for (qsizetype from = 0; from < bytes.size(); from += kBlockBytes) {
+        const QByteArray block = QByteArray::fromRawData(bytes.constData() + from,
+                                                         qMin(kBlockBytes, bytes.size() - from))
+                                     .toBase64();
+        const char *line = block.constData();
+        const char *end = line + block.size();
+        for (; end - line >= kLineLength; line += kLineLength) {
+            std::memcpy(to, line, kLineLength);
+            std::memcpy(to + kLineLength, kLineEnd, kLineEndLength);
+            to += kLineLength + kLineEndLength;
+        }
+        std::memcpy(to, line, size_t(end - line)); // only the last block ends within a line
+        to += end - line;
     }
-    std::memcpy(to, from, size_t(encoded.size() - fullLines * kLineLength));
     return out;
 }

@@ -2,10 +2,13 @@
 
 #include "app/Windows1252.h"
 
+#include <utility>
+
 namespace {
 
 // Qt leaves these unreserved characters alone; the form encoding sends them encoded.
-const QByteArray kAlsoEncoded = QByteArrayLiteral("-._~");
+constexpr std::pair<char, const char *> kUnreserved[] = {
+    {'-', "%2D"}, {'.', "%2E"}, {'_', "%5F"}, {'~', "%7E"}};
 
 bool inCodePage(QChar c) {
     return c == u'?' || Windows1252::codeOf(c.unicode()) != '?';
@@ -13,10 +16,14 @@ bool inCodePage(QChar c) {
 
 } // namespace
 
-// Qt's encoder does the work; three rewrites then give the form's own rules. Every "%" of the
-// output starts a triplet, so a triplet is all a search for "%01" can find.
+// Qt's encoder does the work; rewrites of what the input holds then give the form's own rules
+// (Base64 lines need none). Every "%" of the output starts a triplet, so a triplet is all a
+// search for "%01" can find, and a plain "-" can only be an input's "-".
 QByteArray UrlEncode(const QByteArray &codes) {
-    QByteArray out = codes.toPercentEncoding(QByteArray(), kAlsoEncoded);
+    QByteArray out = codes.toPercentEncoding();
+    for (const auto &[plain, encoded] : kUnreserved)
+        if (codes.contains(plain))
+            out.replace(plain, encoded);
     if (codes.contains(' '))
         out.replace("%20", "+");
     // Codes 1 and 2 share the encodings of "%" and "+", as the service has always seen.

@@ -1,6 +1,7 @@
 #include "LoopbackServer.h"
 #include "app/AppState.h"
 #include "service/AttachmentDownload.h"
+#include "service/Base64.h"
 #include "service/Envelopes.h"
 #include "service/FileUpload.h"
 #include "service/HttpExchange.h"
@@ -220,6 +221,11 @@ private slots:
                         "xsi:type='xsd:string'>" +
                             QStringLiteral("eHh4").repeated(16) +
                             "eHjpgD8/\r\n</testo><attach xsi:type='xsd:string'>1</attach>");
+        // 27,700 bytes: 513 lines of 72, the last one whole too.
+        QTest::newRow("Base64 of a long text: every line ends CR LF")
+            << Base64().Encode(QString(27700, u'x'))
+            << (QStringLiteral("eHh4").repeated(18) + "\r\n").repeated(512) +
+                   QStringLiteral("eHh4").repeated(17) + "eA==\r\n";
         QTest::newRow("form encoding: Windows-1252 codes as %XX, controls 1 and 2 as % and +")
             << UrlEncode(QString::fromUcs4(U"Az09 +%?/=\r\n-._~\x01\x02\x0fè€Ω\U0001F600"))
             << QString::fromUcs4(
