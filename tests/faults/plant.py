@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Plants realistic faults one at a time in a scratch copy of the tree, builds it, runs the
-offscreen tests and reports which faults they catch. Usage: tests/faults/plant.py [NAME...]
-(default: every fault). Takes minutes a fault on two cores; the copy lives in a temporary
-folder and is removed at the end."""
+"""Plants the realistic faults of faults.json one at a time in a scratch copy of the tree,
+builds it, runs the offscreen tests and reports which faults they catch. Usage:
+tests/faults/plant.py [NAME...] (default: every fault). About a minute a fault on two cores;
+the copy lives in a temporary folder and is removed at the end. A fault is one or more edits
+(file, text, replacement), each text found exactly once."""
 import json
 import os
 import shutil
@@ -54,16 +55,23 @@ def main():
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
         rows = []
         for fault in faults:
-            path = os.path.join(tree, fault["file"])
-            with open(path, encoding="utf-8") as f:
-                original = f.read()
-            if original.count(fault["old"]) != 1:
-                rows.append((fault["name"], "NOT PLANTED: the text is not there exactly once"))
-                continue
-            with open(path, "w", encoding="utf-8") as f:
-                f.write(original.replace(fault["old"], fault["new"]))
-            built = run(["ninja"], build)
-            if built.returncode != 0:
+            originals = {}
+            planted = True
+            for file, old, new in fault["edits"]:
+                path = os.path.join(tree, file)
+                if path not in originals:
+                    with open(path, encoding="utf-8") as f:
+                        originals[path] = f.read()
+                with open(path, encoding="utf-8") as f:
+                    text = f.read()
+                if text.count(old) != 1:
+                    planted = False
+                    break
+                with open(path, "w", encoding="utf-8") as f:
+                    f.write(text.replace(old, new))
+            if not planted:
+                verdict = "NOT PLANTED: a text to change is not there exactly once"
+            elif run(["ninja"], build).returncode != 0:
                 verdict = "does not build"
             else:
                 tested = subprocess.run(["ctest", "-LE", "x11", "-j", str(os.cpu_count() or 2),
@@ -72,8 +80,9 @@ def main():
                                         text=True)
                 caught = failed_tests(tested.stdout)
                 verdict = ("caught by " + ", ".join(caught)) if caught else "MISSED"
-            with open(path, "w", encoding="utf-8") as f:
-                f.write(original)
+            for path, text in originals.items():
+                with open(path, "w", encoding="utf-8") as f:
+                    f.write(text)
             rows.append((fault["name"], verdict))
             print(f"{fault['name']}: {verdict}", flush=True)
         width = max(len(name) for name, _ in rows)
