@@ -1,3 +1,4 @@
+#include "app/Windows1252.h"
 #include "bubble/AttachmentPath.h"
 #include "bubble/BubbleGeometry.h"
 #include "bubble/LinkTarget.h"
@@ -6,6 +7,19 @@
 #include <QTest>
 
 using namespace BubbleGeometry;
+
+namespace {
+
+// Codes 32 to 255 but DEL and the five codes Windows-1252 leaves undefined.
+QString everyPrintableCharacter() {
+    QByteArray codes;
+    for (int code = 32; code < 256; ++code)
+        if (code != 127 && code != 129 && code != 141 && code != 143 && code != 144 && code != 157)
+            codes += char(code);
+    return Windows1252::decode(codes);
+}
+
+} // namespace
 using namespace Qt::StringLiterals;
 
 // What a bubble makes of a message apart from any widget: text, sizes in twips, addresses.
@@ -35,6 +49,11 @@ private slots:
         QTest::newRow("45 W and a line") << 4000 << QString(45, u'W') + u"\r\nb"_s << 3;
         QTest::newRow("control codes width 0") << 0 << QString(10, QChar(0x01)) << 0;
         QTest::newRow("unmapped character is ?, 90 wide") << 107 << u"Ω"_s << 1;
+        // Every entry of the table counts: one changed by a single twip moves the sum across.
+        QTest::newRow("every printable character once: 19057 x 1.2 fits 22869")
+            << 22869 << everyPrintableCharacter() << 0;
+        QTest::newRow("every printable character once: 22868 wraps the last")
+            << 22868 << everyPrintableCharacter() << 1;
         QTest::newRow("over 65000 characters give 0") << 100 << QString(65001, u'W') << 0;
         QTest::newRow("65000 characters saturate") << 0 << QString(65000, u'W') << 32767;
     }

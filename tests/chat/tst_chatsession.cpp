@@ -41,6 +41,8 @@ private slots:
     void longBacklogRunsInBoundedRunsOnAFlatStack();
     void isLink_data();
     void isLink();
+    void typingFlag_data();
+    void typingFlag();
 
 private:
     static QString getChat(qint64 letto, int typing = 0) {
@@ -277,6 +279,25 @@ void TestChatSession::isLink() {
     });
     QTEST(link, "link");
     QTEST(probed, "probed");
+}
+
+void TestChatSession::typingFlag_data() {
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("getchat");
+    QTest::newRow("hidden, text in the box: not typing") << false << "ciao" << getChat(0, 0);
+    QTest::newRow("shown, box empty: not typing") << true << "" << getChat(0, 0);
+    QTest::newRow("shown, text in the box: typing") << true << "ciao" << getChat(0, 1);
+}
+
+void TestChatSession::typingFlag() {
+    QFETCH(bool, shown);
+    QFETCH(QString, input);
+    startWithTicket();
+    m->view.shown = shown;
+    m->view.input = input;
+    tick();
+    QTEST(m->log.filter("getchat").value(0), "getchat");
 }
 
 QTEST_APPLESS_MAIN(TestChatSession)
