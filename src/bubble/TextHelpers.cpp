@@ -41,6 +41,8 @@ qint16 saturateToInt16(qsizetype count) {
 QString HtmlToText(const QString &text) {
     QString source = text;
     source.replace(QStringLiteral("<br>"), QStringLiteral("\r\n"));
+    if (CountOccurrences(source, QStringLiteral("<")) == 0)
+        return source;
 
     // One pass removes the same spans as repeatedly cutting the first "<" up to the first ">"
     // after it, without the cost or depth of a loop over the whole text.

@@ -16,10 +16,6 @@ void NoTrayFallback::setFallback(std::function<void()> fallback) {
     m_fallback = std::move(fallback);
 }
 
-bool NoTrayFallback::isWaiting() const {
-    return !m_settled;
-}
-
 void NoTrayFallback::graceElapsed() {
     if (m_settled)
         return;

@@ -15,7 +15,6 @@ public:
                    QObject *parent = nullptr);
 
     void setFallback(std::function<void()> fallback);
-    bool isWaiting() const;
 
 public slots:
     void graceElapsed();

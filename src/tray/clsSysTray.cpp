@@ -79,12 +79,7 @@ void clsSysTray::ShowBalloonTip(const QString &pstrMessage, qint32 penIcon,
     m_backend->showMessage(pstrTitle, pstrMessage, balloonIconFor(penIcon), plngTimeout);
 }
 
-QString clsSysTray::TooltipText() const {
-    return m_tooltipText;
-}
-
 void clsSysTray::setTooltipText(const QString &text) {
-    m_tooltipText = text;
     m_backend->setToolTip(visibleTooltip(text));
 }
 

@@ -32,7 +32,6 @@ public:
     void ShowBalloonTip(const QString &pstrMessage, qint32 penIcon, const QString &pstrTitle,
                         qint32 plngTimeout);
 
-    QString TooltipText() const;
     void setTooltipText(const QString &text);
 
     // The part of a tooltip the shell shows: its first 127 characters.
@@ -50,5 +49,4 @@ private:
     std::unique_ptr<TrayIconBackend> m_backend;
     QWidget *m_host = nullptr;
     TrayNotifier *m_hostNotifier = nullptr;
-    QString m_tooltipText;
 };
