@@ -13,7 +13,7 @@ QRect shownRect(QSize picture, QSize area) {
 // Whole-number arithmetic, so that a drag over the whole shown picture gives the whole picture
 // at every scale.
 QRect toPicture(const QRect &dragged, const QRect &shown, QSize picture) {
-    const QRect inside = dragged.normalized() & shown;
+    const QRect inside = dragged & shown;
     if (inside.isEmpty() || shown.isEmpty())
         return QRect();
     const auto floorTo = [](qint64 shownOffset, qint64 pictureLength, qint64 shownLength) {

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -14,6 +15,11 @@ QStringList localFiles(const QMimeData &mime) {
         if (url.isLocalFile())
             files << url.toLocalFile();
     return files;
+}
+
+// QMimeData::hasText counts web addresses as text too; a browser's copied picture has one.
+bool hasPlainText(const QMimeData &mime) {
+    return !mime.formats().filter(QRegularExpression(QStringLiteral("^text/plain\\b"))).isEmpty();
 }
 } // namespace
 
@@ -30,7 +36,7 @@ PictureOffer PictureOffer::fromMimeData(const QMimeData &mime) {
 
 // Office programs put a picture of copied cells or text beside the text itself.
 bool PictureOffer::mayHold(const QMimeData &mime) {
-    return !localFiles(mime).isEmpty() || (!mime.hasText() && mime.hasImage());
+    return !localFiles(mime).isEmpty() || (!hasPlainText(mime) && mime.hasImage());
 }
 
 PictureOffer PictureOffer::fromFiles(const QStringList &paths) {

@@ -67,7 +67,9 @@ protected:
         const QPoint pos = event->position().toPoint();
         if ((pos - m_anchor).manhattanLength() < QApplication::startDragDistance())
             return;
-        m_dragged = QRect(m_anchor, pos).normalized();
+        // QRect::normalized moves a backwards corner by a pixel.
+        m_dragged = QRect(QPoint(qMin(m_anchor.x(), pos.x()), qMin(m_anchor.y(), pos.y())),
+                          QPoint(qMax(m_anchor.x(), pos.x()), qMax(m_anchor.y(), pos.y())));
         update();
     }
 
