@@ -50,7 +50,7 @@ QString nameOf(File file) {
     return {};
 }
 
-// Sends press, move and release as the pointer would, with the button held during the move.
+// Press, move and release as the pointer sends them; QTest would take (0, 0) for the centre.
 void drag(QWidget *widget, QPoint from, QPoint to) {
     const auto send = [widget](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
         QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton, buttons,
