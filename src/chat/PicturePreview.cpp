@@ -91,8 +91,11 @@ PicturePreview::PicturePreview(const QImage &picture, QWidget *parent)
     m_area->setObjectName(QStringLiteral("CropArea"));
     layout->addWidget(m_area);
     auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(kSend, QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(kCancel, QDialogButtonBox::RejectRole);
+    QPushButton *send = buttons->addButton(kSend, QDialogButtonBox::AcceptRole);
+    // Enter sends wherever the focus is; only a click or Escape cancels.
+    send->setDefault(true);
+    send->setFocus();
+    buttons->addButton(kCancel, QDialogButtonBox::RejectRole)->setAutoDefault(false);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
