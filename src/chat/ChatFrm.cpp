@@ -15,8 +15,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -294,10 +296,12 @@ void ChatFrm::showTextMsgMenu(const QPoint &globalPos) {
 }
 
 void ChatFrm::choosePictures() {
-    const QStringList paths = QFileDialog::getOpenFileNames(
-        this, kChoosePictureItem,
-        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
-        PictureOffer::fileDialogFilter());
+    // A missing pictures folder would open the dialog elsewhere with its name typed in.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    const QStringList paths = QFileDialog::getOpenFileNames(this, kChoosePictureItem, folder,
+                                                            PictureOffer::fileDialogFilter());
     sendOffered(PictureOffer::fromFiles(paths));
 }
 
