@@ -30,25 +30,13 @@ QImage halves(QSize size) {
     return picture;
 }
 
-QString nameOf(File file) {
-    switch (file) {
-    case File::Png:
-        return QStringLiteral("a.png");
-    case File::Jpeg:
-        return QStringLiteral("b.jpg");
-    case File::PngNamedTxt:
-        return QStringLiteral("schermo.txt");
-    case File::TextNamedJpg:
-        return QStringLiteral("finta.jpg");
-    case File::Text:
-        return QStringLiteral("note.txt");
-    case File::Folder:
-        return QStringLiteral("cartella");
-    case File::Missing:
-        return QStringLiteral("sparita.png");
-    }
-    return {};
-}
+const QMap<File, QString> kNames{{File::Png, "a.png"},
+                                 {File::Jpeg, "b.jpg"},
+                                 {File::PngNamedTxt, "schermo.txt"},
+                                 {File::TextNamedJpg, "finta.jpg"},
+                                 {File::Text, "note.txt"},
+                                 {File::Folder, "cartella"},
+                                 {File::Missing, "sparita.png"}};
 
 // Press, move and release as the pointer sends them; QTest would take (0, 0) for the centre.
 void drag(QWidget *widget, QPoint from, QPoint to) {
@@ -79,7 +67,7 @@ private slots:
     void offer();
 
 private:
-    QString pathOf(File file) const { return m_files.filePath(nameOf(file)); }
+    QString pathOf(File file) const { return m_files.filePath(kNames[file]); }
     QTemporaryDir m_files;
 };
 
@@ -92,7 +80,7 @@ void TestPictureLogic::initTestCase() {
         QVERIFY(text.open(QIODevice::WriteOnly));
         text.write("buongiorno\n");
     }
-    QVERIFY(QDir(m_files.path()).mkdir(nameOf(File::Folder)));
+    QVERIFY(QDir(m_files.path()).mkdir(kNames[File::Folder]));
 }
 
 void TestPictureLogic::conversion_data() {
