@@ -43,13 +43,13 @@ private:
     void moveCanvasFor(int scrollValue);
     void onTextMsgKey(const QKeyEvent &key);
 
-    // Pictures pasted, dropped or picked go through one preview each, in order.
     // False when the clipboard holds no picture, so that a text pastes as text.
     bool pastePictures();
     // False for drags without pictures, which go their usual way.
     bool takeDrag(QDropEvent *event);
     void showTextMsgMenu(const QPoint &globalPos);
     void choosePictures();
+    // Pictures pasted, dropped or picked go through one preview each, in order.
     void sendOffered(const PictureOffer &offer);
     void previewAndSend(const QImage &picture);
 
