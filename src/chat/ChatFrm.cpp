@@ -8,21 +8,33 @@
 #include "chat/MessageCanvas.h"
 #include "chat/MessageListGeometry.h"
 #include "chat/ModuleScreenSnapshot.h"
+#include "chat/OutgoingPicture.h"
+#include "chat/PictureOffer.h"
+#include "chat/PicturePreview.h"
 #include "chat/WindowPlacement.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QStandardPaths>
 #include <QToolButton>
 #include <limits>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <signal.h>
@@ -42,6 +54,10 @@ constexpr quint32 kHeaderTextColor = 0x00FFFFFF;
 constexpr int kCanvasWidthTwips = 6000;
 constexpr int kScrollPageStep = 10;
 constexpr int kCaptureDelayMs = 500;
+
+const QString kChoosePictureItem = QStringLiteral("Invia un'immagine...");
+const QString kOnlyPictures = QStringLiteral("Si possono inviare solo immagini.");
+const QString kUnreadablePicture = QStringLiteral("Non è stato possibile leggere l'immagine.");
 
 QRect twipsRect(int left, int top, int width, int height) {
     using Units::twipsToPixels;
@@ -100,6 +116,7 @@ ChatFrm::ChatFrm(ChatService &service, const Clock &clock, QWidget *parent)
     setWindowTitle(kCaption);
     setFixedSize(twipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
     setAttribute(Qt::WA_ShowWithoutActivating);
+    setAcceptDrops(true);
     fillBackground(this, kWindowColor);
 
     buildHeader();
@@ -107,6 +124,9 @@ ChatFrm::ChatFrm(ChatService &service, const Clock &clock, QWidget *parent)
     buildInputLine();
 
     connect(&m_timerChat, &QTimer::timeout, this, [this] { m_session.onTimerTick(); });
+    // The input box takes Ctrl+V itself while it has the focus; the filter sees it there.
+    connect(new QShortcut(QKeySequence::Paste, this), &QShortcut::activated, this,
+            [this] { pastePictures(); });
     AppState::instance().chatWindow = this;
 }
 
@@ -195,20 +215,114 @@ void ChatFrm::showAsForMessage() {
 }
 
 bool ChatFrm::eventFilter(QObject *watched, QEvent *event) {
-    const bool keyEvent = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
-    if (watched != m_textMsg || !keyEvent)
+    if (watched != m_textMsg)
         return QWidget::eventFilter(watched, event);
-    const auto *key = static_cast<QKeyEvent *>(event);
-    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-    if (enter && event->type() == QEvent::KeyPress)
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent *>(event)->matches(QKeySequence::Paste) && pastePictures())
+            return true;
+        onTextMsgKey(*static_cast<QKeyEvent *>(event));
+        break;
+    case QEvent::KeyRelease:
+        onTextMsgKey(*static_cast<QKeyEvent *>(event));
+        break;
+    case QEvent::ContextMenu:
+        showTextMsgMenu(static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        if (takeDrag(static_cast<QDropEvent *>(event)))
+            return true;
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ChatFrm::onTextMsgKey(const QKeyEvent &key) {
+    const bool enter = key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+    if (enter && key.type() == QEvent::KeyPress)
         m_enterPressedInTextMsg = true;
     // Holding Enter down repeats presses, but it is one message.
-    if (enter && event->type() == QEvent::KeyRelease && !key->isAutoRepeat() &&
+    if (enter && key.type() == QEvent::KeyRelease && !key.isAutoRepeat() &&
         m_enterPressedInTextMsg) {
         m_enterPressedInTextMsg = false;
         m_session.sendMessage();
     }
-    return QWidget::eventFilter(watched, event);
+}
+
+bool ChatFrm::pastePictures() {
+    const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
+    if (!mime || !PictureOffer::mayHold(*mime))
+        return false;
+    sendOffered(PictureOffer::fromMimeData(*mime));
+    return true;
+}
+
+bool ChatFrm::takeDrag(QDropEvent *event) {
+    // A move would let the source delete the customer's file.
+    if (!PictureOffer::mayHold(*event->mimeData()) || !(event->possibleActions() & Qt::CopyAction))
+        return false;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    if (event->type() == QEvent::Drop) {
+        // The drag source waits until the drop returns; the previews come after it.
+        QMetaObject::invokeMethod(
+            this,
+            [this, offer = PictureOffer::fromMimeData(*event->mimeData())] { sendOffered(offer); },
+            Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void ChatFrm::dragEnterEvent(QDragEnterEvent *event) {
+    takeDrag(event);
+}
+void ChatFrm::dragMoveEvent(QDragMoveEvent *event) {
+    takeDrag(event);
+}
+void ChatFrm::dropEvent(QDropEvent *event) {
+    takeDrag(event);
+}
+
+void ChatFrm::showTextMsgMenu(const QPoint &globalPos) {
+    const std::unique_ptr<QMenu> menu(m_textMsg->createStandardContextMenu());
+    menu->addSeparator();
+    const QAction *choose = menu->addAction(kChoosePictureItem);
+    if (menu->exec(globalPos) == choose)
+        choosePictures();
+}
+
+void ChatFrm::choosePictures() {
+    // A missing pictures folder would open the dialog elsewhere with its name typed in.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    const QStringList paths = QFileDialog::getOpenFileNames(this, kChoosePictureItem, folder,
+                                                            PictureOffer::fileDialogFilter());
+    sendOffered(PictureOffer::fromFiles(paths));
+}
+
+void ChatFrm::sendOffered(const PictureOffer &offer) {
+    if (!offer.otherFiles.isEmpty())
+        showWarning(kOnlyPictures);
+    if (!offer.picture.isNull())
+        previewAndSend(offer.picture);
+    for (const QString &path : offer.pictureFiles) {
+        const QImage picture = PictureOffer::read(path);
+        if (picture.isNull())
+            showWarning(kUnreadablePicture);
+        else
+            previewAndSend(picture);
+    }
+}
+
+void ChatFrm::previewAndSend(const QImage &picture) {
+    PicturePreview preview(picture, this);
+    if (preview.exec() == QDialog::Accepted)
+        m_session.sendPicture(OutgoingPicture::cropped(picture, preview.crop()));
 }
 
 void ChatFrm::paintEvent(QPaintEvent *) {

@@ -10,8 +10,10 @@
 class ChatService;
 class Clock;
 class MessageCanvas;
+class QDropEvent;
 class QLineEdit;
 class QScrollBar;
+struct PictureOffer;
 
 // The chat window: header, message list and input line at fixed places. It only applies what
 // its ChatSession decides.
@@ -30,12 +32,26 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildHeader();
     void buildMessageList();
     void buildInputLine();
     void moveCanvasFor(int scrollValue);
+    void onTextMsgKey(const QKeyEvent &key);
+
+    // False when the clipboard holds no picture, so that a text pastes as text.
+    bool pastePictures();
+    // False for drags without pictures, which go their usual way.
+    bool takeDrag(QDropEvent *event);
+    void showTextMsgMenu(const QPoint &globalPos);
+    void choosePictures();
+    // Pictures pasted, dropped or picked go through one preview each, in order.
+    void sendOffered(const PictureOffer &offer);
+    void previewAndSend(const QImage &picture);
 
     bool isShown() const override;
     QString inputText() const override;

@@ -8,6 +8,8 @@
 #include "chat/ChatService.h"
 #include "chat/ChatView.h"
 #include "chat/IsLink.h"
+#include "chat/OutgoingPicture.h"
+#include "chat/PictureFileName.h"
 #include "chat/PollTimer.h"
 #include "chat/ServiceDate.h"
 #include "service/AttachmentDownload.h"
@@ -54,7 +56,6 @@ const QString kRemoteAssistanceStarted = QStringLiteral("L'operatore ha avviato 
 const QString kRemoteAssistanceMissing = QStringLiteral("Avvio di SupRemo non riuscito..");
 
 const QString kPictureFolder = QStringLiteral("/TempImg/");
-const QString kScreenshotTimeFormat = QStringLiteral("yyyyMMddHHmmss");
 
 const QString kEndOfChat = QStringLiteral("Chat terminata.");
 const QString kNoTicketWarning =
@@ -152,25 +153,42 @@ void ChatSession::sendScreenshot() {
             return;
         m_view.hideWindow();
         const auto showAgain = qScopeGuard([this] { m_view.showForUser(); });
-        const QString fileName = QStringLiteral("%1_%2.jpg")
-                                     .arg(state().IdTicket)
-                                     .arg(m_clock.now().toString(kScreenshotTimeFormat));
-        const QString path = pictureFolder() + fileName;
+        const QString fileName = PictureFileName::of(state().IdTicket, m_clock.now());
         m_view.waitForScreenToSettle();
         // Announcing a picture that was never written would show the operator a broken file.
-        if (!m_view.captureScreen(path))
+        if (!m_view.captureScreen(pictureFolder() + fileName))
             return;
-        // A picture the service never got must not be announced; the file stays for a retry.
-        if (!m_service.uploadFile(path)) {
-            m_view.showForUser();
+        uploadAndAnnounce(fileName);
+    });
+}
+
+void ChatSession::sendPicture(const QImage &picture) {
+    exclusively([this, &picture] {
+        if (!confirmTicket())
+            return;
+        const QString fileName =
+            PictureFileName::freeIn(QDir(pictureFolder()), state().IdTicket, m_clock.now());
+        const QString error = OutgoingPicture::writeJpeg(picture, pictureFolder() + fileName);
+        if (!error.isEmpty()) {
+            WriteLog(fileName + QStringLiteral(": ") + error);
             m_view.showWarning(kPictureNotSent);
             return;
         }
-        if (!postSetChat(fileName, true))
-            return;
-        m_dataUltimoMsg = m_clock.now();
-        AggiornaChat();
+        uploadAndAnnounce(fileName);
     });
+}
+
+void ChatSession::uploadAndAnnounce(const QString &fileName) {
+    // A picture the service never got must not be announced; the file stays for a retry.
+    if (!m_service.uploadFile(pictureFolder() + fileName)) {
+        m_view.showForUser();
+        m_view.showWarning(kPictureNotSent);
+        return;
+    }
+    if (!postSetChat(fileName, true))
+        return;
+    m_dataUltimoMsg = m_clock.now();
+    AggiornaChat();
 }
 
 void ChatSession::RichiediTicket() {

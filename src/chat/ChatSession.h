@@ -3,13 +3,15 @@
 #include <QDateTime>
 #include <QString>
 
+class QImage;
+
 class ChatService;
 class ChatView;
 class Clock;
 class PollTimer;
 
 // The customer's conversation: the ticket, the polling speed, incoming messages, sending texts
-// and screenshots. Everything runs on the UI thread, one operation at a time.
+// and pictures. Everything runs on the UI thread, one operation at a time.
 class ChatSession {
 public:
     ChatSession(ChatService &service, ChatView &view, PollTimer &timer, const Clock &clock);
@@ -20,6 +22,8 @@ public:
     void sendMessage();
     // ScreenShotBtn.
     void sendScreenshot();
+    // A picture the customer pasted, dropped or picked, already cropped.
+    void sendPicture(const QImage &picture);
 
     QDateTime dataUltimoMsg() const { return m_dataUltimoMsg; }
 
@@ -41,6 +45,8 @@ private:
     void SegnaLetto(qint32 messageId);
     // True when the service accepted the text.
     bool postSetChat(const QString &text, bool attach);
+    // Uploads the picture in the folder and announces it; a failed upload is told, not announced.
+    void uploadAndAnnounce(const QString &fileName);
     QString pictureFolder() const;
 
     ChatService &m_service;

@@ -5,14 +5,89 @@
 #include "chat/MessageCanvas.h"
 #include "chat/MessageListGeometry.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QFileDialog>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+
+// How a picture reaches the chat window.
+enum class Source { PasteData, PasteText, PasteFiles, DropOnWindow, DropOnInput, Menu };
+// What the customer does in the preview.
+enum class Answer { Send, CropAndSend, Cancel };
+
+namespace {
+// Answers every box, menu and dialog that opens while it lives, and notes each: "box <text>",
+// "menu <items>", "file dialog <title>", "preview".
+class ModalDriver : public QObject {
+public:
+    ModalDriver(Answer answer, const QString &toPick)
+        : m_answer(answer)
+        , m_toPick(toPick) {
+        qApp->installEventFilter(this);
+    }
+    ~ModalDriver() override { qApp->removeEventFilter(this); }
+
+    QStringList seen;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        auto *window = qobject_cast<QWidget *>(watched);
+        if (event->type() == QEvent::Show && window && window->isWindow() &&
+            (qobject_cast<QDialog *>(window) || qobject_cast<QMenu *>(window)))
+            QMetaObject::invokeMethod(
+                this, [this, shown = QPointer<QWidget>(window)] { answer(shown); },
+                Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    void answer(QWidget *window) {
+        if (auto *box = qobject_cast<QMessageBox *>(window)) {
+            seen << "box " + box->text();
+            box->accept();
+        } else if (auto *menu = qobject_cast<QMenu *>(window)) {
+            QStringList items;
+            for (const QAction *action : menu->actions())
+                if (!action->isSeparator())
+                    items << action->text().section('\t', 0, 0).remove('&');
+            seen << "menu " + items.join(", ");
+            menu->setActiveAction(menu->actions().last());
+            QTest::keyClick(menu, Qt::Key_Return);
+        } else if (auto *files = qobject_cast<QFileDialog *>(window)) {
+            seen << "file dialog " + files->windowTitle();
+            files->selectFile(m_toPick);
+            static_cast<QDialog *>(files)->accept(); // QFileDialog hides it
+        } else if (window && window->windowTitle() == "Invia immagine") {
+            seen << "preview";
+            // The 64 x 48 picture shows at its own size, centred in the 240 x 160 area.
+            auto *area = window->findChild<QWidget *>("CropArea");
+            if (m_answer == Answer::CropAndSend) {
+                QTest::mousePress(area, Qt::LeftButton, {}, QPoint(88, 56));
+                QTest::mouseMove(area, QPoint(119, 71));
+                QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(119, 71));
+            }
+            const QString button = m_answer == Answer::Cancel ? "Annulla" : "Invia";
+            for (QPushButton *candidate : window->findChildren<QPushButton *>())
+                if (candidate->text() == button)
+                    candidate->click();
+        }
+    }
+
+    Answer m_answer;
+    QString m_toPick;
+};
+} // namespace
 
 class TestChatFrm : public QObject {
     Q_OBJECT
@@ -21,6 +96,8 @@ private slots:
     void messageListGeometry();
     void sendingStacksTheAnswersInTheCorner();
     void paintsTheReferenceConversation();
+    void picturesArePreviewedThenSent_data();
+    void picturesArePreviewedThenSent();
 };
 
 void TestChatFrm::messageListGeometry_data() {
@@ -186,6 +263,135 @@ void TestChatFrm::paintsTheReferenceConversation() {
             white += qGray(pixel) > 200;
         }
     QVERIFY2(blue > 400 && white > 40, qPrintable(QStringLiteral("%1 %2").arg(blue).arg(white)));
+}
+
+void TestChatFrm::picturesArePreviewedThenSent_data() {
+    QTest::addColumn<Source>("source");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<QStringList>("seen");
+    QTest::addColumn<QStringList>("sent"); // "<file> <width>x<height>" of each upload
+    QTest::addColumn<QString>("input");
+    const QString first = QStringLiteral("57_20240305140709.jpg ");
+    const QString second = QStringLiteral("57_20240305140710.jpg ");
+    const QString refused = QStringLiteral("box Si possono inviare solo immagini.");
+    QTest::newRow("Ctrl+V with a picture: preview, then sent")
+        << Source::PasteData << QStringList() << Answer::Send << QStringList{"preview"}
+        << QStringList{first + "64x48"} << "";
+    QTest::newRow("Ctrl+V with text pastes the text")
+        << Source::PasteText << QStringList() << Answer::Send << QStringList() << QStringList()
+        << "buongiorno";
+    QTest::newRow("Ctrl+V with copied picture files: one preview each, in order")
+        << Source::PasteFiles << QStringList{"b.png", "a.png"} << Answer::Send
+        << QStringList{"preview", "preview"} << QStringList{first + "32x16", second + "64x48"}
+        << "";
+    QTest::newRow("drop on the window: one preview each, in order")
+        << Source::DropOnWindow << QStringList{"a.png", "b.png"} << Answer::Send
+        << QStringList{"preview", "preview"} << QStringList{first + "64x48", second + "32x16"}
+        << "";
+    QTest::newRow("drop on the input box: the text file refused, the picture sent")
+        << Source::DropOnInput << QStringList{"note.txt", "a.png"} << Answer::Send
+        << QStringList{refused, "preview"} << QStringList{first + "64x48"} << "";
+    QTest::newRow("drop of a text file only: refused")
+        << Source::DropOnWindow << QStringList{"note.txt"} << Answer::Send << QStringList{refused}
+        << QStringList() << "";
+    QTest::newRow("crop: only the dragged part")
+        << Source::PasteData << QStringList() << Answer::CropAndSend << QStringList{"preview"}
+        << QStringList{first + "32x16"} << "";
+    QTest::newRow("Annulla: nothing leaves") << Source::PasteData << QStringList() << Answer::Cancel
+                                             << QStringList{"preview"} << QStringList() << "";
+    QTest::newRow("the input box's menu picks a file")
+        << Source::Menu << QStringList{"a.png"} << Answer::Send
+        << QStringList{"menu Undo, Redo, Cut, Copy, Paste, Delete, Select All, "
+                       "Invia un'immagine...",
+                       "file dialog Invia un'immagine...", "preview"}
+        << QStringList{first + "64x48"} << "";
+}
+
+void TestChatFrm::picturesArePreviewedThenSent() {
+    QFETCH(Source, source);
+    QFETCH(QStringList, files);
+    QFETCH(Answer, answer);
+    QTemporaryDir root;
+    AppState::instance().ApplicationFolder = root.filePath("app");
+    QVERIFY(QDir(root.path()).mkpath("app/TempImg"));
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QVERIFY(picture.save(root.filePath("a.png")));
+    QVERIFY(picture.scaled(32, 16).save(root.filePath("b.png")));
+    QFile note(root.filePath("note.txt"));
+    QVERIFY(note.open(QIODevice::WriteOnly) && note.write("appunti\n") > 0);
+    auto *mime = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString &file : files)
+        urls << QUrl::fromLocalFile(root.filePath(file));
+    mime->setUrls(urls);
+    mime->setText(files.join('\n')); // file managers add the paths as text
+
+    EffectLog log;
+    FakeChatService service(log);
+    FakeClock clock;
+    AppState::instance().VatNumber = QStringLiteral("01234567890");
+    ChatFrm frm(service, clock);
+    auto *textMsg = frm.findChild<QLineEdit *>("TextMsg");
+    ModalDriver driver(answer, files.isEmpty() ? QString() : root.filePath(files.first()));
+    const auto drop = [mime](QWidget *target) {
+        // Shift proposes a move, which would let the file manager delete the customer's file.
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton,
+                              Qt::ShiftModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        QCOMPARE(enter.proposedAction(), Qt::MoveAction);
+        QVERIFY(enter.isAccepted());
+        QCOMPARE(enter.dropAction(), Qt::CopyAction);
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton,
+                           Qt::ShiftModifier);
+        QCoreApplication::sendEvent(target, &dropped);
+        QVERIFY(dropped.isAccepted());
+        QCOMPARE(dropped.dropAction(), Qt::CopyAction);
+        delete mime;
+        QCoreApplication::processEvents(); // the previews come after the drop
+    };
+    switch (source) {
+    case Source::PasteData:
+        delete mime;
+        QGuiApplication::clipboard()->setImage(picture);
+        break;
+    case Source::PasteText:
+        delete mime;
+        QGuiApplication::clipboard()->setText("buongiorno");
+        break;
+    case Source::PasteFiles:
+        QGuiApplication::clipboard()->setMimeData(mime);
+        break;
+    case Source::DropOnWindow:
+        drop(&frm);
+        break;
+    case Source::DropOnInput:
+        drop(textMsg);
+        break;
+    case Source::Menu: {
+        delete mime;
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5),
+                               frm.mapToGlobal(QPoint(5, 5)));
+        QCoreApplication::sendEvent(textMsg, &menu);
+        break;
+    }
+    }
+    if (source == Source::PasteData || source == Source::PasteText || source == Source::PasteFiles)
+        QTest::keyClick(textMsg, Qt::Key_V, Qt::ControlModifier);
+
+    QTEST(driver.seen, "seen");
+    QStringList sent;
+    for (const QString &upload : log.filter(QRegularExpression("^upload "))) {
+        const QImageReader jpeg(upload.section(' ', 1));
+        sent << upload.section('/', -1) + ' ' + (jpeg.format() == "jpeg" ? "" : "not JPEG ") +
+                    QStringLiteral("%1x%2").arg(jpeg.size().width()).arg(jpeg.size().height());
+    }
+    QTEST(sent, "sent");
+    // Each picture sent asks for the ticket once; before "Invia" nothing leaves.
+    QCOMPARE(log.filter("getticket").size(), sent.size());
+    QCOMPARE(log.filter(QRegularExpression("^tre:setchat .* 1$")).size(), sent.size());
+    QTEST(textMsg->text(), "input");
 }
 
 QTEST_MAIN(TestChatFrm)

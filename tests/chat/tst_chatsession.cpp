@@ -5,11 +5,25 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 enum class Tool { Starts, FailsToStart, AlreadyRunning };
+// What the customer does and what goes wrong on the way; a text is sent unless the row sends a
+// screenshot or a picture.
+enum class Given {
+    Screenshot,
+    Picture,
+    NoTicket,
+    Refused,
+    AnswerNo,
+    CaptureFails,
+    UploadFails,
+    SameSecondTaken,
+    NoPictureFolder
+};
 
 namespace {
 const QString kGetTicket = QStringLiteral("due:getticket 01234567890");
@@ -56,9 +70,7 @@ private:
                         const QStringList &effects, Tool tool = Tool::Starts) {
         QTest::newRow(name) << answers << kinds << effects << tool;
     }
-    // given: "screenshot" (or the text), "no ticket", "refused", "answer No", "capture fails",
-    // "upload fails".
-    static void actRow(const char *name, const QString &input, const QStringList &given,
+    static void actRow(const char *name, const QString &input, const QList<Given> &given,
                        const QStringList &effects) {
         QTest::newRow(name) << input << given << effects;
     }
@@ -167,55 +179,89 @@ void TestChatSession::poll() {
 
 void TestChatSession::act_data() {
     QTest::addColumn<QString>("input");
-    QTest::addColumn<QStringList>("given");
+    QTest::addColumn<QList<Given>>("given");
     QTest::addColumn<QStringList>("effects");
     const QString setChat = "tre:setchat 57 " + QByteArray("buongiorno").toBase64() + " 0";
     const QString asked = QStringLiteral("ask Si desidera inviare una immagine dello schermo "
                                          "all'operatore del customer care Quintaro?");
     const QString picture = QStringLiteral("ROOT/app/TempImg/57_20240305140709.jpg");
+    const QString announced =
+        "tre:setchat 57 " + QByteArray("57_20240305140709.jpg").toBase64() + " 1";
+    const QStringList polled{"canvas off", getChat(0), "interval 2000", "enable", "canvas on"};
+    const QString notSent = QStringLiteral("warning Non è stato possibile inviare l'immagine "
+                                           "all'operatore. Riprovare più tardi.");
+    const QString noTicket =
+        QStringLiteral("warning Nessun ticket abilitato per la gestione a mezzo chat.");
     const QStringList captured{kGetTicket, asked, "hide", "settle", "capture " + picture};
     actRow("accepted: sent, polled, box emptied", "buongiorno", {},
            {kGetTicket, setChat, "canvas off", getChat(0, 1), "interval 2000", "enable",
             "canvas on", "clear input"});
-    actRow("refused: the text stays", "buongiorno", {"refused"}, {kGetTicket, setChat});
+    actRow("refused: the text stays", "buongiorno", {Given::Refused}, {kGetTicket, setChat});
     actRow("empty box asks only for the ticket", "", {}, {kGetTicket});
-    actRow("ticket id beyond 32 bits: warning, the text stays", "buongiorno", {"no ticket"},
-           {kGetTicket, "warning Nessun ticket abilitato per la gestione a mezzo chat."});
-    actRow("screenshot: captured, uploaded, announced, polled, shown again", "", {"screenshot"},
-           captured + QStringList{"upload " + picture,
-                                  "tre:setchat 57 " +
-                                      QByteArray("57_20240305140709.jpg").toBase64() + " 1",
-                                  "canvas off", getChat(0), "interval 2000", "enable", "canvas on",
-                                  "show for user"});
-    actRow("screenshot declined", "", {"screenshot", "answer No"}, {kGetTicket, asked});
-    actRow("screenshot not captured: nothing sent", "", {"screenshot", "capture fails"},
+    actRow("ticket id beyond 32 bits: warning, the text stays", "buongiorno", {Given::NoTicket},
+           {kGetTicket, noTicket});
+    actRow("screenshot: captured, uploaded, announced, polled, shown again", "",
+           {Given::Screenshot},
+           captured + QStringList{"upload " + picture, announced} + polled +
+               QStringList{"show for user"});
+    actRow("screenshot declined", "", {Given::Screenshot, Given::AnswerNo}, {kGetTicket, asked});
+    actRow("screenshot not captured: nothing sent", "", {Given::Screenshot, Given::CaptureFails},
            captured + QStringList{"show for user"});
     actRow("screenshot not uploaded: not announced, the customer told", "",
-           {"screenshot", "upload fails"},
-           captured + QStringList{"upload " + picture, "show for user",
-                                  "warning Non è stato possibile inviare l'immagine "
-                                  "all'operatore. Riprovare più tardi.",
-                                  "show for user"});
+           {Given::Screenshot, Given::UploadFails},
+           captured + QStringList{"upload " + picture, "show for user", notSent, "show for user"});
+    actRow("picture: written, uploaded, announced, polled", "", {Given::Picture},
+           QStringList{kGetTicket, "upload " + picture, announced} + polled);
+    actRow("picture in a second that has one: the next second", "",
+           {Given::Picture, Given::SameSecondTaken},
+           {kGetTicket, "upload ROOT/app/TempImg/57_20240305140710.jpg",
+            "tre:setchat 57 " + QByteArray("57_20240305140710.jpg").toBase64() + " 1", "canvas off",
+            getChat(0), "interval 2000", "enable", "canvas on"});
+    actRow("picture not uploaded: not announced, the customer told", "",
+           {Given::Picture, Given::UploadFails},
+           {kGetTicket, "upload " + picture, "show for user", notSent});
+    actRow("picture not written: nothing sent, the customer told", "",
+           {Given::Picture, Given::NoPictureFolder}, {kGetTicket, notSent});
+    actRow("picture without a ticket: the typed message's warning", "",
+           {Given::Picture, Given::NoTicket}, {kGetTicket, noTicket});
 }
 
 void TestChatSession::act() {
     QFETCH(QString, input);
-    QFETCH(QStringList, given);
+    QFETCH(QList<Given>, given);
     startWithTicket();
     m->view.shown = true;
     m->view.input = input;
-    m->view.answerYes = !given.contains("answer No");
-    m->view.captureWorks = !given.contains("capture fails");
-    m->service.uploadWorks = !given.contains("upload fails");
-    if (given.contains("no ticket"))
+    m->view.answerYes = !given.contains(Given::AnswerNo);
+    m->view.captureWorks = !given.contains(Given::CaptureFails);
+    m->service.uploadWorks = !given.contains(Given::UploadFails);
+    const QDir pictures(AppState::instance().ApplicationFolder + "/TempImg");
+    if (given.contains(Given::SameSecondTaken))
+        QVERIFY(QFile(pictures.filePath("57_20240305140709.jpg")).open(QIODevice::WriteOnly));
+    if (given.contains(Given::NoPictureFolder))
+        QVERIFY(QDir(pictures).removeRecursively());
+    if (given.contains(Given::NoTicket))
         m->service.answers["getticket"] = Answers::ticket("OK", "2147483648");
-    if (given.contains("refused"))
+    if (given.contains(Given::Refused))
         m->service.answers["setchat"] = Answers::status("setchat", "KO");
-    if (given.contains("screenshot"))
+    if (given.contains(Given::Screenshot)) {
         m->session.sendScreenshot();
-    else
+    } else if (given.contains(Given::Picture)) {
+        QImage picture(64, 48, QImage::Format_RGB32);
+        picture.fill(Qt::green);
+        m->session.sendPicture(picture);
+    } else {
         m->session.sendMessage();
+    }
     QTEST(log(), "effects");
+    // A picture that went up is the JPEG in the folder, where its bubble finds it.
+    if (!given.contains(Given::Picture))
+        return;
+    for (const QString &upload : log().filter(QRegularExpression("^upload "))) {
+        QImageReader sent(upload.section(' ', 1).replace("ROOT", m_root.path()));
+        QCOMPARE(sent.format(), "jpeg");
+        QCOMPARE(sent.size(), QSize(64, 48));
+    }
 }
 
 // A backlog arrives a hundred messages a tick, each run in one loop, and ticks that arrive during

@@ -6,10 +6,12 @@
 
 #include <QDir>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -38,6 +40,7 @@ constexpr int kGuardMs = 60000;
 constexpr int kFirstPollGuardMs = 90000;
 constexpr int kNoTicketGuardMs = 150000;
 const QStringList kFindChat = {"search", "--onlyvisible", "--name", "^Servizio clienti Quintaro$"};
+const QStringList kFindPreview = {"search", "--onlyvisible", "--name", "^Invia immagine$"};
 
 // "call name=value ...": the first element inside the envelope's Body names the call, its
 // children carry the values; empty for anything else.
@@ -101,6 +104,7 @@ private slots:
     void operatorMessageIsReadAndShowsWindowAtBottomRight();
     void typedMessageReachesService();
     void operatorPictureIsDownloadedOnce();
+    void pastedPictureArrivesAsJpegAndComesBack();
     void closedTicketEndsChatAndTerminationEndsClient();
     void cleanup();
 
@@ -110,7 +114,8 @@ private:
     QJsonObject operatorCall(const std::string &tail, const QByteArray &body = {},
                              const char *type = "application/json");
     // The recording proxy: forwards each request to the service and keeps the exchange.
-    void forward(const httplib::Request &request, httplib::Response &response);
+    void forward(const httplib::Request &request, const std::string &body,
+                 httplib::Response &response);
     QStringList recorded() {
         std::lock_guard lock(m_mutex);
         return m_wire;
@@ -132,8 +137,18 @@ void TestE2eChat::initTestCase() {
                              kGuardMs),
              m_service.readStandardError().data());
     m_ticketId = operatorCall("").value("tickets")[0]["id"].toInt();
-    m_proxy.server().Post(".*", [this](const auto &req, auto &res) { forward(req, res); });
-    m_proxy.server().Get(".*", [this](const auto &req, auto &res) { forward(req, res); });
+    // Read through a content reader: httplib refuses form bodies over 8 KiB on the plain path,
+    // and an upload is far larger.
+    m_proxy.server().Post(".*", [this](const httplib::Request &req, httplib::Response &res,
+                                       const httplib::ContentReader &content) {
+        std::string body;
+        content([&body](const char *data, size_t length) {
+            body.append(data, length);
+            return true;
+        });
+        forward(req, body, res);
+    });
+    m_proxy.server().Get(".*", [this](const auto &req, auto &res) { forward(req, req.body, res); });
     m_proxy.start();
 
     // Waiting before the client starts: its first getchat delivers it.
@@ -230,6 +245,82 @@ void TestE2eChat::operatorPictureIsDownloadedOnce() {
     checkDeliveredOnceAndRead(wire, sent["id"].toInt());
 }
 
+// Ctrl+V with a picture on the X clipboard, "Invia" in the preview: the picture goes up as a JPEG
+// at most 1920 pixels long, is announced as an attachment, and comes back as the customer's own
+// picture, which the operator's API lists.
+void TestE2eChat::pastedPictureArrivesAsJpegAndComesBack() {
+    QImage picture(2400, 1200, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    QVERIFY(picture.save(m_root.filePath("copied.png")));
+    // xclip owns the clipboard until it ends; the test ends it.
+    QProcess clipboard;
+    clipboard.start("xclip", {"-quiet", "-selection", "clipboard", "-target", "image/png", "-in",
+                              m_root.filePath("copied.png")});
+    QVERIFY(clipboard.waitForStarted(kGuardMs));
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += clipboard.readAllStandardError()).contains("Waiting for"),
+                             kGuardMs);
+    const auto stopClipboard = qScopeGuard([&clipboard] {
+        clipboard.kill();
+        clipboard.waitForFinished(kGuardMs);
+    });
+
+    const QPoint box = kTextMsgCentreTwips / Units::kTwipsPerPixel;
+    const qsizetype before = recorded().size();
+    QCOMPARE(QProcess::execute("xdotool", {"mousemove", "--window", xdotool(kFindChat).firstKey(),
+                                           QString::number(box.x()), QString::number(box.y()),
+                                           "click", "1", "key", "ctrl+v"}),
+             0);
+    QTRY_COMPARE_WITH_TIMEOUT(xdotool(kFindPreview).size(), 1, kGuardMs);
+    // Nothing leaves before "Invia", whose key Return is wherever the focus is in the preview.
+    QCOMPARE(count(recorded().mid(before), "SendFileChat|^setchat "), 0);
+    QCOMPARE(QProcess::execute("xdotool", {"windowfocus", "--sync",
+                                           xdotool(kFindPreview).firstKey(), "key", "Return"}),
+             0);
+
+    const QString upload =
+        QStringLiteral(
+            "^POST /RovizeveReravav/KD_API/Ticket/SendFileChat\\.php\\?filename=(%1_\\d{14}"
+            "\\.jpg) ")
+            .arg(m_ticketId);
+    QTRY_VERIFY_WITH_TIMEOUT(find(recorded(), "^setreadchat ", find(recorded(), upload)) >= 0,
+                             kGuardMs);
+    const QStringList wire = recorded();
+    const qsizetype sent = find(wire, upload, before);
+    const QString name = QRegularExpression(upload).match(wire[sent]).captured(1);
+    QCOMPARE(find(wire, "^getticket .* status=OK ", before), sent - 1);
+    QCOMPARE(wire[sent + 1], QStringLiteral("setchat idticket=%1 testo=%2 attach=1 -> "
+                                            "setchatResponse status=OK")
+                                 .arg(m_ticketId)
+                                 .arg(QString::fromLatin1(name.toLatin1().toBase64())));
+    const QRegularExpressionMatch back =
+        QRegularExpression("^getchat .* -> \\w+ status=OK .* testo=" +
+                           QRegularExpression::escape(name) + " id=(\\d+) idoperatore=0 attach=1 ")
+            .match(wire[sent + 2]);
+    QVERIFY2(back.hasMatch(), qPrintable(wire[sent + 2]));
+    checkDeliveredOnceAndRead(wire, back.captured(1).toInt());
+
+    // The service holds exactly the client's JPEG, which the customer's bubble shows.
+    const QByteArray kept = fileBytes(m_root.filePath("app/TempImg/" + name));
+    QImage stored;
+    QVERIFY(stored.loadFromData(kept, "JPEG"));
+    QCOMPARE(stored.size(), QSize(1920, 960));
+    httplib::Client service("127.0.0.1", m_servicePort);
+    service.set_read_timeout(kGuardMs / 1000);
+    const auto served = service.Get("/RovizeveReravav/KD_API/Ticket/downloadimg.php?nomefile=" +
+                                    name.toStdString());
+    QVERIFY(served && served->status == 200);
+    QCOMPARE(QByteArray::fromStdString(served->body), kept);
+
+    QJsonObject listed;
+    for (const QJsonValue message : operatorCall("/messages").value("messages").toArray())
+        if (message["testo"].toString() == name)
+            listed = message.toObject();
+    QCOMPARE(listed.value("attach").toInt(), 1);
+    QCOMPARE(listed.value("idoperatore").toInt(), 0);
+    QCOMPARE(listed.value("id").toInt(), back.captured(1).toInt());
+}
+
 void TestE2eChat::closedTicketEndsChatAndTerminationEndsClient() {
     QVERIFY(!operatorCall("/close", "").isEmpty());
     const QString ended = QStringLiteral("^getchat .* -> \\w+ status=noticket$");
@@ -273,8 +364,9 @@ QJsonObject TestE2eChat::operatorCall(const std::string &tail, const QByteArray 
                : QJsonObject();
 }
 
-void TestE2eChat::forward(const httplib::Request &request, httplib::Response &response) {
-    QString sent = soapCall(request.body);
+void TestE2eChat::forward(const httplib::Request &request, const std::string &body,
+                          httplib::Response &response) {
+    QString sent = soapCall(body);
     if (sent.isEmpty())
         sent = QString::fromStdString(request.method + ' ' + request.target);
     // The service reads only the target and the body.
@@ -284,7 +376,7 @@ void TestE2eChat::forward(const httplib::Request &request, httplib::Response &re
     const httplib::Result result =
         request.method == "GET"
             ? service.Get(request.target)
-            : service.Post(request.target, request.body, request.get_header_value("Content-Type"));
+            : service.Post(request.target, body, request.get_header_value("Content-Type"));
     response.status = result ? result->status : 502;
     if (result)
         response.set_content(result->body, result->get_header_value("Content-Type"));
