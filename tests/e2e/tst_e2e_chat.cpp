@@ -305,7 +305,7 @@ void TestE2eChat::pastedPictureArrivesAsJpegAndComesBack() {
     QImage stored;
     QVERIFY(stored.loadFromData(kept, "JPEG"));
     QCOMPARE(stored.size(), QSize(1920, 960));
-    httplib::Client service("127.0.0.1", m_servicePort);
+    httplib::Client service("127.0.0.1", m_service.port());
     service.set_read_timeout(kGuardMs / 1000);
     const auto served = service.Get("/RovizeveReravav/KD_API/Ticket/downloadimg.php?nomefile=" +
                                     name.toStdString());
