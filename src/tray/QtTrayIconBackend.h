@@ -1,32 +1,39 @@
 #pragma once
 
-#include "tray/DesktopNotifications.h"
-#include "tray/QtTrayIconClicks.h"
 #include "tray/TrayIconBackend.h"
 
+#include <QDBusConnection>
+#include <QObject>
 #include <QSystemTrayIcon>
 
 #include <functional>
 
 // The tray icon on the desktop's own tray through QSystemTrayIcon. Where the desktop shows no
-// tray, balloon tips become desktop notifications.
-class QtTrayIconBackend : public TrayIconBackend {
+// tray, balloon tips become desktop notifications on the given bus.
+class QtTrayIconBackend : public QObject, public TrayIconBackend {
+    Q_OBJECT
 public:
     QtTrayIconBackend();
-    QtTrayIconBackend(std::function<bool()> trayAvailable, DesktopNotifications notifications);
+    QtTrayIconBackend(std::function<bool()> trayAvailable, QDBusConnection notificationBus);
 
-    void setShellCodeHandler(std::function<void(qint32 code)> handler) override;
+    void setClickHandler(std::function<void(TrayClick click)> handler) override;
+    bool trayAvailable() const override;
     void setIcon(const QIcon &icon) override;
     void setToolTip(const QString &text) override;
     void showMessage(const QString &title, const QString &message,
                      QSystemTrayIcon::MessageIcon icon, int timeoutMs) override;
+    void showNotice(const QString &title, const QString &text) override;
     void show() override;
     void remove() override;
 
 private:
+    void iconActivated(QSystemTrayIcon::ActivationReason reason);
+    void balloonClicked();
+    void settleBalloonClick();
+
     std::function<bool()> m_trayAvailable;
-    DesktopNotifications m_notifications;
-    QSystemTrayIcon m_icon;
-    std::function<void(qint32 code)> m_handler;
-    QtTrayIconClicks m_clicks;
+    QDBusConnection m_notificationBus;
+    QSystemTrayIcon *m_icon;
+    std::function<void(TrayClick click)> m_handler;
+    bool m_balloonClickPending = false;
 };

@@ -3,29 +3,25 @@
 #include "app/AppState.h"
 
 namespace {
-
 // The shell's tip field holds 128 bytes with the closing NUL; one byte a character in ANSI.
 constexpr int kTooltipVisibleCharacters = 127;
-
-QSystemTrayIcon::MessageIcon balloonIconFor(qint32 kind) {
-    switch (kind) {
-    case TrayBalloonIcon::Information:
-        return QSystemTrayIcon::Information;
-    case TrayBalloonIcon::Warning:
-        return QSystemTrayIcon::Warning;
-    case TrayBalloonIcon::Error:
-        return QSystemTrayIcon::Critical;
-    default:
-        return QSystemTrayIcon::NoIcon;
-    }
-}
-
 } // namespace
 
 clsSysTray::clsSysTray(std::unique_ptr<TrayIconBackend> backend, QObject *parent)
     : QObject(parent)
     , m_backend(std::move(backend)) {
-    m_backend->setShellCodeHandler([this](qint32 code) { MouseMove(Qt::NoButton, code, m_host); });
+    m_backend->setClickHandler([this](TrayClick click) {
+        switch (click) {
+        case TrayClick::LeftClick:
+            return emit LeftClick();
+        case TrayClick::RightClick:
+            return emit RightClick();
+        case TrayClick::DoubleClick:
+            return emit DoubleClick();
+        case TrayClick::BalloonClicked:
+            return emit BalloonClicked();
+        }
+    });
 }
 
 clsSysTray::~clsSysTray() {
@@ -37,7 +33,6 @@ clsSysTray::~clsSysTray() {
 }
 
 void clsSysTray::Init(QWidget *pfrm, const QString &pstrTooltip) {
-    m_host = pfrm;
     m_hostNotifier = dynamic_cast<TrayNotifier *>(pfrm);
     // Qt shows no icon without a picture, so the icon and tip come before the icon is added.
     SetIcon(pfrm);
@@ -45,38 +40,21 @@ void clsSysTray::Init(QWidget *pfrm, const QString &pstrTooltip) {
     m_backend->show();
 }
 
-void clsSysTray::MouseMove(Qt::MouseButtons, qint32 X, QWidget *) {
-    switch (X) {
-    case TrayShellCode::LeftButtonUp:
-        emit LeftClick();
-        break;
-    case TrayShellCode::RightButtonUp:
-        emit RightClick();
-        break;
-    case TrayShellCode::LeftButtonDoubleClick:
-        emit DoubleClick();
-        break;
-    case TrayShellCode::BalloonHide:
-        emit BalloonHide();
-        break;
-    case TrayShellCode::BalloonTimeout:
-        emit BalloonTimeOut();
-        break;
-    case TrayShellCode::BalloonUserClick:
-        emit BalloonClicked();
-        break;
-    default:
-        break;
-    }
-}
-
 void clsSysTray::SetIcon(QWidget *pfrm) {
     m_backend->setIcon(pfrm->windowIcon());
 }
 
-void clsSysTray::ShowBalloonTip(const QString &pstrMessage, qint32 penIcon,
+void clsSysTray::ShowBalloonTip(const QString &pstrMessage, QSystemTrayIcon::MessageIcon penIcon,
                                 const QString &pstrTitle, qint32 plngTimeout) {
-    m_backend->showMessage(pstrTitle, pstrMessage, balloonIconFor(penIcon), plngTimeout);
+    m_backend->showMessage(pstrTitle, pstrMessage, penIcon, plngTimeout);
+}
+
+void clsSysTray::ShowNotice(const QString &title, const QString &text) {
+    m_backend->showNotice(title, text);
+}
+
+bool clsSysTray::trayAvailable() const {
+    return m_backend->trayAvailable();
 }
 
 void clsSysTray::setTooltipText(const QString &text) {

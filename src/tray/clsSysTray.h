@@ -10,15 +10,8 @@
 
 class TrayNotifier;
 
-// Balloon icon kinds of the shell, as ShowBalloonTip takes them.
-namespace TrayBalloonIcon {
-constexpr qint32 Information = 1;
-constexpr qint32 Warning = 2;
-constexpr qint32 Error = 3;
-} // namespace TrayBalloonIcon
-
 // One icon in the notification area on behalf of a host window: icon, tooltip, balloon tips,
-// and the clicks on it turned into events. Destroying it removes the icon at once.
+// and the clicks on it as events. Destroying it removes the icon at once.
 class clsSysTray : public QObject {
     Q_OBJECT
 public:
@@ -26,11 +19,11 @@ public:
     ~clsSysTray() override;
 
     void Init(QWidget *pfrm, const QString &pstrTooltip);
-    // Raises the event of the shell code X; the button and the host play no part.
-    void MouseMove(Qt::MouseButtons Button, qint32 X, QWidget *pfrm);
     void SetIcon(QWidget *pfrm);
-    void ShowBalloonTip(const QString &pstrMessage, qint32 penIcon, const QString &pstrTitle,
-                        qint32 plngTimeout);
+    void ShowBalloonTip(const QString &pstrMessage, QSystemTrayIcon::MessageIcon penIcon,
+                        const QString &pstrTitle, qint32 plngTimeout);
+    void ShowNotice(const QString &title, const QString &text);
+    bool trayAvailable() const;
 
     void setTooltipText(const QString &text);
 
@@ -41,12 +34,9 @@ signals:
     void LeftClick();
     void RightClick();
     void DoubleClick();
-    void BalloonHide();
-    void BalloonTimeOut();
     void BalloonClicked();
 
 private:
     std::unique_ptr<TrayIconBackend> m_backend;
-    QWidget *m_host = nullptr;
     TrayNotifier *m_hostNotifier = nullptr;
 };

@@ -1,7 +1,6 @@
 #include "tray/frmSysTray.h"
 
 #include "tray/QtTrayIconBackend.h"
-#include "tray/ShowNoticeBox.h"
 
 #include <QCursor>
 
@@ -22,21 +21,13 @@ constexpr std::chrono::seconds kNoTrayGrace{15};
 } // namespace
 
 frmSysTray::frmSysTray(QWidget *parent)
-    : frmSysTray(
-          std::make_unique<QtTrayIconBackend>(),
-          std::make_unique<NoTrayFallback>(&QSystemTrayIcon::isSystemTrayAvailable, kNoTrayGrace),
-          &ShowNoticeBox, parent) {}
+    : frmSysTray(std::make_unique<QtTrayIconBackend>(), parent) {}
 
-frmSysTray::frmSysTray(std::unique_ptr<TrayIconBackend> backend,
-                       std::unique_ptr<NoTrayFallback> noTrayFallback,
-                       NoticePresenter presentNotice, QWidget *parent)
+frmSysTray::frmSysTray(std::unique_ptr<TrayIconBackend> backend, QWidget *parent)
     : QWidget(parent)
     , m_mnuSysTray(kMenuTitle)
-    , m_presentNotice(std::move(presentNotice))
-    , m_noTrayFallback(std::move(noTrayFallback))
-    , SysTray(std::make_unique<clsSysTray>(std::move(backend))) {
-    // The resource lives in a static library, where nothing else would pull it in.
-    Q_INIT_RESOURCE(tray);
+    , SysTray(std::move(backend))
+    , m_noTrayFallback([this] { return SysTray.trayAvailable(); }, kNoTrayGrace) {
     setWindowIcon(QIcon(QStringLiteral(":/tray/brenno.png")));
 
     m_mnuSysTray.addAction(kShowChatCaption);
@@ -44,20 +35,20 @@ frmSysTray::frmSysTray(std::unique_ptr<TrayIconBackend> backend,
     m_mnuSysTray.addAction(kHideChatCaption);
     connect(&m_mnuSysTray, &QMenu::triggered, this, &frmSysTray::mnuPopup_Click);
 
-    connect(SysTray.get(), &clsSysTray::RightClick, this, &frmSysTray::SysTray_RightClick);
-    connect(SysTray.get(), &clsSysTray::DoubleClick, this, &frmSysTray::SysTray_DoubleClick);
-    connect(SysTray.get(), &clsSysTray::BalloonClicked, this, &frmSysTray::SysTray_BalloonClicked);
+    connect(&SysTray, &clsSysTray::RightClick, this, &frmSysTray::SysTray_RightClick);
+    connect(&SysTray, &clsSysTray::DoubleClick, this, &frmSysTray::SysTray_DoubleClick);
+    connect(&SysTray, &clsSysTray::BalloonClicked, this, &frmSysTray::SysTray_BalloonClicked);
 
     AppState::instance().trayForm = this;
-    SysTray->Init(this, kProductTitle);
+    SysTray.Init(this, kProductTitle);
 }
 
 void frmSysTray::ShowMessageTray(const QString &msg) {
-    SysTray->ShowBalloonTip(msg, TrayBalloonIcon::Information, kProductTitle, kBalloonTimeoutMs);
+    SysTray.ShowBalloonTip(msg, QSystemTrayIcon::Information, kProductTitle, kBalloonTimeoutMs);
 }
 
 void frmSysTray::setNoTrayFallback(std::function<void()> fallback) {
-    m_noTrayFallback->setFallback(std::move(fallback));
+    m_noTrayFallback.setFallback(std::move(fallback));
 }
 
 void frmSysTray::setShowChat(std::function<void()> showChat) {
@@ -73,12 +64,12 @@ void frmSysTray::SysTray_RightClick() {
 }
 
 void frmSysTray::SysTray_DoubleClick() {
-    SysTray->ShowBalloonTip(kDoubleClickMessage, TrayBalloonIcon::Information, kDoubleClickTitle,
-                            kBalloonTimeoutMs);
+    SysTray.ShowBalloonTip(kDoubleClickMessage, QSystemTrayIcon::Information, kDoubleClickTitle,
+                           kBalloonTimeoutMs);
 }
 
 void frmSysTray::SysTray_BalloonClicked() {
-    m_presentNotice(kBalloonClickedTitle, kBalloonClickedText);
+    SysTray.ShowNotice(kBalloonClickedTitle, kBalloonClickedText);
 }
 
 void frmSysTray::mnuPopup_Click(const QAction *item) {

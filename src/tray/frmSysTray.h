@@ -2,7 +2,6 @@
 
 #include "app/AppState.h"
 #include "tray/NoTrayFallback.h"
-#include "tray/TrayIconBackend.h"
 #include "tray/clsSysTray.h"
 
 #include <QMenu>
@@ -18,12 +17,8 @@ class QAction;
 class frmSysTray : public QWidget, public TrayNotifier {
     Q_OBJECT
 public:
-    using NoticePresenter = std::function<void(const QString &title, const QString &text)>;
-
     explicit frmSysTray(QWidget *parent = nullptr);
-    frmSysTray(std::unique_ptr<TrayIconBackend> backend,
-               std::unique_ptr<NoTrayFallback> noTrayFallback, NoticePresenter presentNotice,
-               QWidget *parent = nullptr);
+    explicit frmSysTray(std::unique_ptr<TrayIconBackend> backend, QWidget *parent = nullptr);
 
     void ShowMessageTray(const QString &msg) override;
 
@@ -41,9 +36,9 @@ private:
     void mnuPopup_Click(const QAction *item);
 
     QMenu m_mnuSysTray;
-    NoticePresenter m_presentNotice;
-    std::unique_ptr<NoTrayFallback> m_noTrayFallback;
     std::function<void()> m_showChat;
-    // Declared last so that it goes first: the icon leaves before the menu it opens.
-    std::unique_ptr<clsSysTray> SysTray;
+    // After the menu, so that the icon leaves before the menu it opens.
+    clsSysTray SysTray;
+    // After the icon, whose tray check it makes at once.
+    NoTrayFallback m_noTrayFallback;
 };

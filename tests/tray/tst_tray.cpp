@@ -1,10 +1,7 @@
 #include "PrivateSessionBus.h"
 
 #include "app/AppState.h"
-#include "tray/NoTrayFallback.h"
 #include "tray/QtTrayIconBackend.h"
-#include "tray/QtTrayIconClicks.h"
-#include "tray/ShowNoticeBox.h"
 #include "tray/frmSysTray.h"
 
 #include <QApplication>
@@ -13,13 +10,17 @@
 #include <QTest>
 #include <QTimer>
 
-using List = QStringList;
-
 namespace {
 
 // Bounds waits for the private bus on a loaded machine so that a fault ends the test; it
 // measures nothing.
 constexpr int kBusPatienceMs = 30000;
+
+using Balloon = std::tuple<QString, QString, QSystemTrayIcon::MessageIcon, int>;
+using Notice = std::pair<QString, QString>;
+// Application, replaced id, icon, summary, body, actions, hints, timeout.
+using Notification =
+    std::tuple<QString, uint, QString, QString, QString, QStringList, QVariantMap, int>;
 
 // What Qt's tray reports (a press of the icon by Qt's own reason, or a balloon click), and a
 // return to the event loop.
@@ -32,79 +33,76 @@ enum class QtReport {
     NextTurn,
 };
 
-// The desktop's notification service, recording each Notify call with its arguments.
+enum class ChatWindow { Hidden, Shown, Gone };
+
+// The desktop's notification service.
 class FakeNotifications : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
-    QStringList calls;
+    QList<Notification> calls;
 public slots:
     uint Notify(const QString &appName, uint replacesId, const QString &appIcon,
                 const QString &summary, const QString &body, const QStringList &actions,
                 const QVariantMap &hints, int expireTimeout) {
-        calls << QString("%1|%2|%3|%4|%5|%6|%7|%8")
-                     .arg(appName)
-                     .arg(replacesId)
-                     .arg(appIcon, summary, body, actions.join(','), hints.keys().join(','))
-                     .arg(expireTimeout);
+        calls << Notification{appName, replacesId, appIcon, summary,
+                              body,    actions,    hints,   expireTimeout};
         return uint(calls.size());
     }
 };
 
-// What the tray asked of the desktop, in order; outlives the backend so that removal shows.
-struct DesktopLog {
-    QStringList calls;
-    std::function<void(qint32 code)> click;
+// What the tray asked of the desktop; outlives the backend so that removal shows.
+struct Desktop {
+    std::function<void(TrayClick)> click;
+    qint64 iconKey = 0;
+    QString toolTip;
+    QList<Balloon> balloons;
+    QList<Notice> notices;
+    bool shown = false;
+    bool removed = false;
 };
 
 struct FakeTrayIconBackend : TrayIconBackend {
-    explicit FakeTrayIconBackend(DesktopLog &log)
-        : desktop(log) {}
-    void setShellCodeHandler(std::function<void(qint32 code)> handler) override {
+    explicit FakeTrayIconBackend(Desktop &d)
+        : desktop(d) {}
+    void setClickHandler(std::function<void(TrayClick)> handler) override {
         desktop.click = std::move(handler);
     }
-    void setIcon(const QIcon &icon) override {
-        desktop.calls << "icon " + QString::number(icon.cacheKey());
-    }
-    void setToolTip(const QString &text) override { desktop.calls << "tip " + text; }
+    bool trayAvailable() const override { return true; }
+    void setIcon(const QIcon &icon) override { desktop.iconKey = icon.cacheKey(); }
+    void setToolTip(const QString &text) override { desktop.toolTip = text; }
     void showMessage(const QString &title, const QString &message,
                      QSystemTrayIcon::MessageIcon icon, int timeoutMs) override {
-        desktop.calls
-            << QString("balloon %1|%2|%3|%4").arg(title, message).arg(icon).arg(timeoutMs);
+        desktop.balloons << Balloon{title, message, icon, timeoutMs};
     }
-    void show() override { desktop.calls << "show"; }
-    void remove() override { desktop.calls << "remove"; }
-    DesktopLog &desktop;
+    void showNotice(const QString &title, const QString &text) override {
+        desktop.notices << Notice{title, text};
+    }
+    void show() override { desktop.shown = !desktop.removed; }
+    void remove() override { desktop.removed = true; }
+    Desktop &desktop;
 };
 
-// A tray form on a recording desktop with a tray, and its chat window; notices go to the log.
+// A tray form on a recording desktop with a tray, and its chat window.
 struct Tray {
     Tray() {
         AppState::instance().chatWindow = &chat;
-        form = std::make_unique<frmSysTray>(
-            std::make_unique<FakeTrayIconBackend>(log),
-            std::make_unique<NoTrayFallback>([] { return true; }, std::chrono::seconds(15)),
-            [this](const QString &title, const QString &text) {
-                log.calls << "notice " + title + '|' + text;
-            });
+        form = std::make_unique<frmSysTray>(std::make_unique<FakeTrayIconBackend>(desktop));
         form->setShowChat([this] { chat.show(); });
     }
     QWidget chat;
-    DesktopLog log;
+    Desktop desktop;
     std::unique_ptr<frmSysTray> form;
 };
 
 } // namespace
 
-Q_DECLARE_METATYPE(QtReport)
-
 class TestTray : public QObject {
     Q_OBJECT
 private slots:
     void noticeBoxKeepsApplicationRunning();
-    void desktopInputRaisesEvents();
-    void qtReportsBecomeShellCodes_data();
-    void qtReportsBecomeShellCodes();
+    void qtReportsBecomeClicks_data();
+    void qtReportsBecomeClicks();
     void balloonsWithoutTrayAreNotifications_data();
     void balloonsWithoutTrayAreNotifications();
     void tooltipIsCutButKeptWhole_data();
@@ -118,91 +116,78 @@ private slots:
 
 void TestTray::noticeBoxKeepsApplicationRunning() {
     QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
+    QtTrayIconBackend backend([] { return true; }, QDBusConnection(QStringLiteral("none")));
     // The application learns that its last window closed only inside its main loop, so run one.
-    QTimer::singleShot(0, [] {
+    QTimer::singleShot(0, [&backend] {
         QTimer::singleShot(0, [] { // runs inside the box's own event loop
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             QVERIFY(box);
             box->accept();
-            QCOMPARE(box->windowTitle() + '|' + box->text(), "Notice|Balloon tip was clicked");
+            QCOMPARE(box->windowTitle(), "Notice");
+            QCOMPARE(box->text(), "Balloon tip was clicked");
             QCOMPARE(box->icon(), QMessageBox::Information);
             QCOMPARE(box->standardButtons(), QMessageBox::Ok);
         });
-        ShowNoticeBox("Notice", "Balloon tip was clicked");
+        backend.showNotice("Notice", "Balloon tip was clicked");
         QTimer::singleShot(0, &QCoreApplication::quit);
     });
     QCoreApplication::exec();
     QCOMPARE(lastWindowClosed.count(), 0);
 }
 
-void TestTray::desktopInputRaisesEvents() {
-    DesktopLog log;
-    clsSysTray tray(std::make_unique<FakeTrayIconBackend>(log));
-    QStringList raised;
-    for (const auto &[signal, name] : {std::pair{&clsSysTray::LeftClick, "LeftClick"},
-                                       {&clsSysTray::RightClick, "RightClick"},
-                                       {&clsSysTray::DoubleClick, "DoubleClick"},
-                                       {&clsSysTray::BalloonHide, "BalloonHide"},
-                                       {&clsSysTray::BalloonTimeOut, "BalloonTimeOut"},
-                                       {&clsSysTray::BalloonClicked, "BalloonClicked"}})
-        connect(&tray, signal, this, [&raised, name = name] { raised << name; });
-    // Besides the balloon's own codes: presses, moves, the balloon showing and unknown codes.
-    for (qint32 code : {0x205, 0x202, 0x203, 0, 0x200, 0x201, 0x204, 0x206, 0x402, 0x403, 0x404,
-                        0x405, 0x406, 0x10202})
-        log.click(code);
-    QCOMPARE(raised, (List{"RightClick", "LeftClick", "DoubleClick", "BalloonHide",
-                           "BalloonTimeOut", "BalloonClicked"}));
-}
-
-void TestTray::qtReportsBecomeShellCodes_data() {
+void TestTray::qtReportsBecomeClicks_data() {
     QTest::addColumn<QList<QtReport>>("reports");
-    QTest::addColumn<QList<qint32>>("codes");
+    QTest::addColumn<QList<TrayClick>>("clicks");
     using R = QtReport;
+    using C = TrayClick;
     QTest::newRow("presses of the icon")
         << QList{R::Context, R::Trigger, R::DoubleClick, R::Trigger, R::MiddleClick, R::NextTurn}
-        << QList<qint32>{0x205, 0x202, 0x203, 0x202};
+        << QList{C::RightClick, C::LeftClick, C::DoubleClick, C::LeftClick};
     QTest::newRow("click on the balloon")
-        << QList{R::BalloonClicked, R::NextTurn} << QList<qint32>{0x405};
-    QTest::newRow("right press on the icon under a balloon: the press alone")
-        << QList{R::BalloonClicked, R::Context, R::NextTurn} << QList<qint32>{0x205};
-    QTest::newRow("left press on the icon under a balloon: the press alone")
-        << QList{R::BalloonClicked, R::Trigger, R::NextTurn} << QList<qint32>{0x202};
-    QTest::newRow("middle press on the icon under a balloon: nothing")
-        << QList{R::BalloonClicked, R::MiddleClick, R::NextTurn} << QList<qint32>{};
+        << QList{R::BalloonClicked, R::NextTurn} << QList{C::BalloonClicked};
+    // Qt's X11 tray reports a press on the icon under its balloon as a balloon click first.
+    QTest::newRow("right press under a balloon: the press alone")
+        << QList{R::BalloonClicked, R::Context, R::NextTurn} << QList{C::RightClick};
+    QTest::newRow("middle press under a balloon: nothing")
+        << QList{R::BalloonClicked, R::MiddleClick, R::NextTurn} << QList<TrayClick>{};
     QTest::newRow("balloon click, later a press: both")
         << QList{R::BalloonClicked, R::NextTurn, R::Context, R::NextTurn}
-        << QList<qint32>{0x405, 0x205};
+        << QList{C::BalloonClicked, C::RightClick};
 }
 
-void TestTray::qtReportsBecomeShellCodes() {
+void TestTray::qtReportsBecomeClicks() {
     QFETCH(QList<QtReport>, reports);
-    QFETCH(QList<qint32>, codes);
-    QSystemTrayIcon icon;
-    QList<qint32> delivered;
-    QtTrayIconClicks clicks(icon, [&delivered](qint32 code) { delivered << code; });
+    QFETCH(QList<TrayClick>, clicks);
+    QtTrayIconBackend backend([] { return true; }, QDBusConnection(QStringLiteral("none")));
+    QList<TrayClick> delivered;
+    backend.setClickHandler([&delivered](TrayClick click) { delivered << click; });
+    auto *icon = backend.findChild<QSystemTrayIcon *>();
+    QVERIFY(icon);
     for (QtReport report : reports) {
         if (report == QtReport::BalloonClicked)
-            emit icon.messageClicked();
+            emit icon->messageClicked();
         else if (report == QtReport::NextTurn)
             QCoreApplication::processEvents();
         else
-            emit icon.activated(QSystemTrayIcon::ActivationReason(report));
+            emit icon->activated(QSystemTrayIcon::ActivationReason(report));
     }
-    QCOMPARE(delivered, codes);
+    QCOMPARE(delivered, clicks);
 }
 
 void TestTray::balloonsWithoutTrayAreNotifications_data() {
     QTest::addColumn<bool>("trayPresent"); // for the first balloon; the second has none
-    QTest::addColumn<QStringList>("notified");
-    const QString ended = "Brenno|0|brenno|Solmara Chat|Chat terminata.|||30000";
-    const QString noChat = "Brenno|0|brenno|Solmara Chat|Nessuna chat attiva.|||30000";
-    QTest::newRow("no tray: every balloon a notification") << false << List{ended, noChat};
-    QTest::newRow("tray: Qt's own balloon") << true << List{noChat};
+    QTest::addColumn<QList<Notification>>("notified");
+    const Notification ended{"Brenno",          0,  "brenno", "Solmara Chat",
+                             "Chat terminata.", {}, {},       30000};
+    const Notification noChat{"Brenno", 0,  "brenno", "Balloon wTip", "Double click tray icon",
+                              {},       {}, 5000};
+    QTest::newRow("no tray: every balloon a notification") << false << QList{ended, noChat};
+    QTest::newRow("tray: Qt's own balloon") << true << QList{noChat};
 }
 
 void TestTray::balloonsWithoutTrayAreNotifications() {
     QFETCH(bool, trayPresent);
-    QFETCH(QStringList, notified);
+    QFETCH(QList<Notification>, notified);
     PrivateSessionBus bus;
     QVERIFY(bus.isRunning());
     QDBusConnection desktop = bus.connect("desktop");
@@ -210,21 +195,12 @@ void TestTray::balloonsWithoutTrayAreNotifications() {
     QVERIFY(desktop.registerService("org.freedesktop.Notifications"));
     QVERIFY(desktop.registerObject("/org/freedesktop/Notifications", &notifications,
                                    QDBusConnection::ExportAllSlots));
-    QWidget chat;
-    AppState::instance().chatWindow = &chat;
-    AppState::instance().IdTicket = 0;
-    frmSysTray form(
-        std::make_unique<QtTrayIconBackend>([&trayPresent] { return trayPresent; },
-                                            DesktopNotifications(bus.connect("client"))),
-        std::make_unique<NoTrayFallback>([] { return true; }, std::chrono::seconds(15)),
-        [](const QString &, const QString &) {});
+    QtTrayIconBackend backend([&trayPresent] { return trayPresent; }, bus.connect("client"));
 
-    form.ShowMessageTray("Chat terminata.");
+    backend.showMessage("Solmara Chat", "Chat terminata.", QSystemTrayIcon::Information, 30000);
     trayPresent = false;
     // Both leave on one connection in order, so a notification for the first comes first.
-    for (QAction *item : form.mnuSysTray()->actions())
-        if (item->text() == "Visualizza chat")
-            item->trigger();
+    backend.showMessage("Balloon wTip", "Double click tray icon", QSystemTrayIcon::Warning, 5000);
     QVERIFY(QTest::qWaitFor([&] { return notifications.calls.size() >= notified.size(); },
                             kBusPatienceMs));
     QCOMPARE(notifications.calls, notified);
@@ -243,55 +219,81 @@ void TestTray::tooltipIsCutButKeptWhole_data() {
 void TestTray::tooltipIsCutButKeptWhole() {
     QFETCH(QString, text);
     QFETCH(QString, shown);
-    DesktopLog log;
-    clsSysTray tray(std::make_unique<FakeTrayIconBackend>(log));
+    Desktop desktop;
+    clsSysTray tray(std::make_unique<FakeTrayIconBackend>(desktop));
     tray.setTooltipText(text);
-    QCOMPARE(log.calls, List{"tip " + shown});
+    QCOMPARE(desktop.toolTip, shown);
 }
 
 void TestTray::formAnswersClicksAndMenu_data() {
     QTest::addColumn<qint32>("ticket");
-    QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QStringList>("effects");
-    const QString noChat = "balloon Solmara Chat|Nessuna chat attiva.|1|30000";
-    const QString show = "Visualizza chat";
-    QTest::newRow("right click opens the menu") << 1 << List{"0x205"} << List{"menu", "hidden"};
+    QTest::addColumn<bool>("chatWindowGone");
+    QTest::addColumn<QList<TrayClick>>("clicks");
+    QTest::addColumn<QStringList>("choices"); // menu captions, after the clicks
+    QTest::addColumn<bool>("menuOpen");
+    QTest::addColumn<QList<Balloon>>("balloons");
+    QTest::addColumn<QList<Notice>>("notices");
+    QTest::addColumn<ChatWindow>("chat");
+    using C = TrayClick;
+    const QList<Balloon> none;
+    const QList<Balloon> noChat{
+        {"Solmara Chat", "Nessuna chat attiva.", QSystemTrayIcon::Information, 30000}};
+    const QStringList show{"Visualizza chat"};
+    QTest::newRow("right click opens the menu")
+        << 1 << false << QList{C::RightClick} << QStringList{} << true << none << QList<Notice>{}
+        << ChatWindow::Hidden;
     QTest::newRow("double click says so in a balloon")
-        << 1 << List{"0x202", "0x203", "0x202"}
-        << List{"balloon Balloon wTip|Double click tray icon|1|30000", "hidden"};
+        << 1 << false << QList{C::LeftClick, C::DoubleClick, C::LeftClick} << QStringList{} << false
+        << QList<Balloon>{{"Balloon wTip", "Double click tray icon", QSystemTrayIcon::Information,
+                           30000}}
+        << QList<Notice>{} << ChatWindow::Hidden;
     QTest::newRow("balloon click shows a notice")
-        << 1 << List{"0x405"} << List{"notice Notice|Balloon tip was clicked", "hidden"};
-    QTest::newRow("show with ticket shows the chat") << 1 << List{show} << List{"shown"};
-    QTest::newRow("show without ticket says so") << 0 << List{show} << List{noChat, "hidden"};
-    QTest::newRow("negative ticket is no ticket") << -3 << List{show} << List{noChat, "hidden"};
-    QTest::newRow("hide hides the shown chat") << 1 << List{show, "Nascondi"} << List{"hidden"};
+        << 1 << false << QList{C::BalloonClicked} << QStringList{} << false << none
+        << QList<Notice>{{"Notice", "Balloon tip was clicked"}} << ChatWindow::Hidden;
+    QTest::newRow("show with ticket shows the chat")
+        << 1 << false << QList<C>{} << show << false << none << QList<Notice>{}
+        << ChatWindow::Shown;
+    QTest::newRow("show without ticket says so") << 0 << false << QList<C>{} << show << false
+                                                 << noChat << QList<Notice>{} << ChatWindow::Hidden;
+    QTest::newRow("negative ticket is no ticket")
+        << -3 << false << QList<C>{} << show << false << noChat << QList<Notice>{}
+        << ChatWindow::Hidden;
+    QTest::newRow("hide hides the shown chat")
+        << 1 << false << QList<C>{} << QStringList{"Visualizza chat", "Nascondi"} << false << none
+        << QList<Notice>{} << ChatWindow::Hidden;
     QTest::newRow("no chat window: hiding is quiet")
-        << 1 << List{"gone", "Nascondi"} << List{"gone"};
+        << 1 << true << QList<C>{} << QStringList{"Nascondi"} << false << none << QList<Notice>{}
+        << ChatWindow::Gone;
 }
 
 void TestTray::formAnswersClicksAndMenu() {
     QFETCH(qint32, ticket);
-    QFETCH(QStringList, steps);
-    QFETCH(QStringList, effects);
+    QFETCH(bool, chatWindowGone);
+    QFETCH(QList<TrayClick>, clicks);
+    QFETCH(QStringList, choices);
+    QFETCH(bool, menuOpen);
+    QFETCH(QList<Balloon>, balloons);
+    QFETCH(QList<Notice>, notices);
+    QFETCH(ChatWindow, chat);
     Tray tray;
-    tray.log.calls.clear();
     AppState &state = AppState::instance();
     state.IdTicket = ticket;
+    if (chatWindowGone)
+        state.chatWindow = nullptr;
+    for (TrayClick click : clicks)
+        tray.desktop.click(click);
     QMenu *menu = tray.form->mnuSysTray();
-    for (const QString &step : steps) {
-        if (step == "gone")
-            state.chatWindow = nullptr;
-        else if (step.startsWith("0x"))
-            tray.log.click(step.toInt(nullptr, 16));
-        else
-            for (QAction *item : menu->actions())
-                if (item->text() == step)
-                    item->trigger();
-    }
-    if (menu->isVisible())
-        tray.log.calls << "menu";
-    tray.log.calls << (!state.chatWindow ? "gone" : tray.chat.isVisible() ? "shown" : "hidden");
-    QCOMPARE(tray.log.calls, effects);
+    for (const QString &caption : choices)
+        for (QAction *item : menu->actions())
+            if (item->text() == caption)
+                item->trigger();
+    QCOMPARE(menu->isVisible(), menuOpen);
+    QCOMPARE(tray.desktop.balloons, balloons);
+    QCOMPARE(tray.desktop.notices, notices);
+    QCOMPARE(!state.chatWindow       ? ChatWindow::Gone
+             : tray.chat.isVisible() ? ChatWindow::Shown
+                                     : ChatWindow::Hidden,
+             chat);
 }
 
 void TestTray::iconLivesWithTheFormThatRegisteredIt() {
@@ -299,8 +301,9 @@ void TestTray::iconLivesWithTheFormThatRegisteredIt() {
     Tray current;
     // An icon added without a picture never shows, so the picture has to come first.
     const QIcon icon = current.form->windowIcon();
-    QCOMPARE(current.log.calls,
-             (List{"icon " + QString::number(icon.cacheKey()), "tip Solmara Chat", "show"}));
+    QCOMPARE(current.desktop.iconKey, icon.cacheKey());
+    QCOMPARE(current.desktop.toolTip, "Solmara Chat");
+    QVERIFY(current.desktop.shown);
     const QImage product =
         QImage(":/tray/brenno.png").convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QVERIFY(!product.isNull());
@@ -308,7 +311,7 @@ void TestTray::iconLivesWithTheFormThatRegisteredIt() {
     older.reset();
     QCOMPARE(AppState::instance().trayForm, static_cast<TrayNotifier *>(current.form.get()));
     current.form.reset();
-    QCOMPARE(current.log.calls.last(), "remove");
+    QVERIFY(current.desktop.removed);
     QCOMPARE(AppState::instance().trayForm, nullptr);
 }
 
