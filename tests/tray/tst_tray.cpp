@@ -100,229 +100,222 @@ struct Tray {
 class TestTray : public QObject {
     Q_OBJECT
 private slots:
-    void noticeBoxKeepsApplicationRunning();
-    void qtReportsBecomeClicks_data();
-    void qtReportsBecomeClicks();
-    void balloonsWithoutTrayAreNotifications();
-    void tooltipIsCutButKeptWhole_data();
-    void tooltipIsCutButKeptWhole();
-    void formAnswersClicksAndMenu_data();
-    void formAnswersClicksAndMenu();
-    void iconLivesWithTheFormThatRegisteredIt();
-    void fallbackRunsOnceOnlyWithoutTray_data();
-    void fallbackRunsOnceOnlyWithoutTray();
-};
-
-void TestTray::noticeBoxKeepsApplicationRunning() {
-    QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
-    QtTrayIconBackend backend([] { return true; }, QDBusConnection(QStringLiteral("none")));
-    // The application learns that its last window closed only inside its main loop, so run one.
-    QTimer::singleShot(0, [&backend] {
-        QTimer::singleShot(0, [] { // runs inside the box's own event loop
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            box->accept();
-            QCOMPARE(box->windowTitle(), "Notice");
-            QCOMPARE(box->text(), "Balloon tip was clicked");
-            QCOMPARE(box->icon(), QMessageBox::Information);
-            QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+    void noticeBoxKeepsApplicationRunning() {
+        QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
+        QtTrayIconBackend backend([] { return true; }, QDBusConnection(QStringLiteral("none")));
+        // The application learns that its last window closed only inside its main loop, so run one.
+        QTimer::singleShot(0, [&backend] {
+            QTimer::singleShot(0, [] { // runs inside the box's own event loop
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                box->accept();
+                QCOMPARE(box->windowTitle(), "Notice");
+                QCOMPARE(box->text(), "Balloon tip was clicked");
+                QCOMPARE(box->icon(), QMessageBox::Information);
+                QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+            });
+            backend.showNotice("Notice", "Balloon tip was clicked");
+            QTimer::singleShot(0, &QCoreApplication::quit);
         });
-        backend.showNotice("Notice", "Balloon tip was clicked");
-        QTimer::singleShot(0, &QCoreApplication::quit);
-    });
-    QCoreApplication::exec();
-    QCOMPARE(lastWindowClosed.count(), 0);
-}
-
-void TestTray::qtReportsBecomeClicks_data() {
-    QTest::addColumn<QList<QtReport>>("reports");
-    QTest::addColumn<QList<TrayClick>>("clicks");
-    using R = QtReport;
-    using C = TrayClick;
-    QTest::newRow("presses of the icon")
-        << QList{R::Context, R::Trigger, R::DoubleClick, R::Trigger, R::MiddleClick, R::NextTurn}
-        << QList{C::RightClick, C::LeftClick, C::DoubleClick, C::LeftClick};
-    QTest::newRow("click on the balloon")
-        << QList{R::BalloonClicked, R::NextTurn} << QList{C::BalloonClicked};
-    // Qt's X11 tray reports a press on the icon under its balloon as a balloon click first.
-    QTest::newRow("right press under a balloon: the press alone")
-        << QList{R::BalloonClicked, R::Context, R::NextTurn} << QList{C::RightClick};
-    QTest::newRow("middle press under a balloon: nothing")
-        << QList{R::BalloonClicked, R::MiddleClick, R::NextTurn} << QList<TrayClick>{};
-    QTest::newRow("balloon click, later a press: both")
-        << QList{R::BalloonClicked, R::NextTurn, R::Context, R::NextTurn}
-        << QList{C::BalloonClicked, C::RightClick};
-}
-
-void TestTray::qtReportsBecomeClicks() {
-    QFETCH(QList<QtReport>, reports);
-    QFETCH(QList<TrayClick>, clicks);
-    QtTrayIconBackend backend([] { return true; }, QDBusConnection(QStringLiteral("none")));
-    QList<TrayClick> delivered;
-    backend.setClickHandler([&delivered](TrayClick click) { delivered << click; });
-    auto *icon = backend.findChild<QSystemTrayIcon *>();
-    QVERIFY(icon);
-    for (QtReport report : reports) {
-        if (report == QtReport::BalloonClicked)
-            emit icon->messageClicked();
-        else if (report == QtReport::NextTurn)
-            QCoreApplication::processEvents();
-        else
-            emit icon->activated(QSystemTrayIcon::ActivationReason(report));
+        QCoreApplication::exec();
+        QCOMPARE(lastWindowClosed.count(), 0);
     }
-    QCOMPARE(delivered, clicks);
-}
 
-void TestTray::balloonsWithoutTrayAreNotifications() {
-    PrivateSessionBus bus;
-    QVERIFY(bus.isRunning());
-    QDBusConnection desktop = bus.connect("desktop");
-    FakeNotifications notifications;
-    QVERIFY(desktop.registerService("org.freedesktop.Notifications"));
-    QVERIFY(desktop.registerObject("/org/freedesktop/Notifications", &notifications,
-                                   QDBusConnection::ExportAllSlots));
-    bool trayPresent = true;
-    QtTrayIconBackend backend([&trayPresent] { return trayPresent; }, bus.connect("client"));
-    backend.showMessage("Solmara Chat", "Chat terminata.", QSystemTrayIcon::Information, 30000);
-    trayPresent = false;
-    // Both would leave on one connection in order, so a notification for the first comes first.
-    backend.showMessage("Balloon wTip", "Double click tray icon", QSystemTrayIcon::Warning, 5000);
-    QVERIFY(QTest::qWaitFor([&] { return !notifications.calls.isEmpty(); }, kBusPatienceMs));
-    QCOMPARE(notifications.calls,
-             (QList<Notification>{
-                 {"Brenno", 0, "brenno", "Balloon wTip", "Double click tray icon", {}, {}, 5000}}));
-}
+    void qtReportsBecomeClicks_data() {
+        QTest::addColumn<QList<QtReport>>("reports");
+        QTest::addColumn<QList<TrayClick>>("clicks");
+        using R = QtReport;
+        using C = TrayClick;
+        QTest::newRow("presses of the icon")
+            << QList{R::Context, R::Trigger,     R::DoubleClick,
+                     R::Trigger, R::MiddleClick, R::NextTurn}
+            << QList{C::RightClick, C::LeftClick, C::DoubleClick, C::LeftClick};
+        QTest::newRow("click on the balloon")
+            << QList{R::BalloonClicked, R::NextTurn} << QList{C::BalloonClicked};
+        // Qt's X11 tray reports a press on the icon under its balloon as a balloon click first.
+        QTest::newRow("right press under a balloon: the press alone")
+            << QList{R::BalloonClicked, R::Context, R::NextTurn} << QList{C::RightClick};
+        QTest::newRow("middle press under a balloon: nothing")
+            << QList{R::BalloonClicked, R::MiddleClick, R::NextTurn} << QList<TrayClick>{};
+        QTest::newRow("balloon click, later a press: both")
+            << QList{R::BalloonClicked, R::NextTurn, R::Context, R::NextTurn}
+            << QList{C::BalloonClicked, C::RightClick};
+    }
 
-void TestTray::tooltipIsCutButKeptWhole_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("shown");
-    const QString a126(126, 'a');
-    const QString smile = QString::fromUcs4(U"\U0001F600");
-    QTest::newRow("128 characters lose the last") << a126 + "bc" << a126 + 'b';
-    QTest::newRow("astral character at the edge kept whole") << a126 + smile + 'b' << a126 + smile;
-    QTest::newRow("astral character past the edge dropped") << a126 + 'b' + smile << a126 + 'b';
-}
+    void qtReportsBecomeClicks() {
+        QFETCH(QList<QtReport>, reports);
+        QFETCH(QList<TrayClick>, clicks);
+        QtTrayIconBackend backend([] { return true; }, QDBusConnection(QStringLiteral("none")));
+        QList<TrayClick> delivered;
+        backend.setClickHandler([&delivered](TrayClick click) { delivered << click; });
+        auto *icon = backend.findChild<QSystemTrayIcon *>();
+        QVERIFY(icon);
+        for (QtReport report : reports) {
+            if (report == QtReport::BalloonClicked)
+                emit icon->messageClicked();
+            else if (report == QtReport::NextTurn)
+                QCoreApplication::processEvents();
+            else
+                emit icon->activated(QSystemTrayIcon::ActivationReason(report));
+        }
+        QCOMPARE(delivered, clicks);
+    }
 
-void TestTray::tooltipIsCutButKeptWhole() {
-    QFETCH(QString, text);
-    QFETCH(QString, shown);
-    Desktop desktop;
-    clsSysTray tray(std::make_unique<FakeTrayIconBackend>(desktop));
-    tray.setTooltipText(text);
-    QCOMPARE(desktop.toolTip, shown);
-}
+    void balloonsWithoutTrayAreNotifications() {
+        PrivateSessionBus bus;
+        QVERIFY(bus.isRunning());
+        QDBusConnection desktop = bus.connect("desktop");
+        FakeNotifications notifications;
+        QVERIFY(desktop.registerService("org.freedesktop.Notifications"));
+        QVERIFY(desktop.registerObject("/org/freedesktop/Notifications", &notifications,
+                                       QDBusConnection::ExportAllSlots));
+        bool trayPresent = true;
+        QtTrayIconBackend backend([&trayPresent] { return trayPresent; }, bus.connect("client"));
+        backend.showMessage("Solmara Chat", "Chat terminata.", QSystemTrayIcon::Information, 30000);
+        trayPresent = false;
+        // Both would leave on one connection in order, so a notification for the first comes first.
+        backend.showMessage("Balloon wTip", "Double click tray icon", QSystemTrayIcon::Warning,
+                            5000);
+        QVERIFY(QTest::qWaitFor([&] { return !notifications.calls.isEmpty(); }, kBusPatienceMs));
+        QCOMPARE(
+            notifications.calls,
+            (QList<Notification>{
+                {"Brenno", 0, "brenno", "Balloon wTip", "Double click tray icon", {}, {}, 5000}}));
+    }
 
-void TestTray::formAnswersClicksAndMenu_data() {
-    QTest::addColumn<qint32>("ticket");
-    QTest::addColumn<bool>("chatWindowGone");
-    QTest::addColumn<QList<TrayClick>>("clicks");
-    QTest::addColumn<QStringList>("choices"); // menu captions, after the clicks
-    QTest::addColumn<bool>("menuOpen");
-    QTest::addColumn<QList<Balloon>>("balloons");
-    QTest::addColumn<QList<Notice>>("notices");
-    QTest::addColumn<ChatWindow>("chat");
-    using C = TrayClick;
-    const QList<C> noClick;
-    const QStringList noChoice;
-    const QList<Balloon> none;
-    const QList<Notice> noNotice;
-    const QList<Balloon> noChat{
-        {"Solmara Chat", "Nessuna chat attiva.", QSystemTrayIcon::Information, 30000}};
-    const QStringList show{"Visualizza chat"};
-    QTest::newRow("right click opens the menu") << 1 << false << QList{C::RightClick} << noChoice
-                                                << true << none << noNotice << ChatWindow::Hidden;
-    QTest::newRow("double click says so in a balloon")
-        << 1 << false << QList{C::LeftClick, C::DoubleClick, C::LeftClick} << noChoice << false
-        << QList<Balloon>{{"Balloon wTip", "Double click tray icon", QSystemTrayIcon::Information,
-                           30000}}
-        << noNotice << ChatWindow::Hidden;
-    QTest::newRow("balloon click shows a notice")
-        << 1 << false << QList{C::BalloonClicked} << noChoice << false << none
-        << QList<Notice>{{"Notice", "Balloon tip was clicked"}} << ChatWindow::Hidden;
-    QTest::newRow("show with ticket shows the chat")
-        << 1 << false << noClick << show << false << none << noNotice << ChatWindow::Shown;
-    QTest::newRow("show without ticket says so")
-        << 0 << false << noClick << show << false << noChat << noNotice << ChatWindow::Hidden;
-    QTest::newRow("negative ticket is no ticket")
-        << -3 << false << noClick << show << false << noChat << noNotice << ChatWindow::Hidden;
-    QTest::newRow("hide hides the shown chat")
-        << 1 << false << noClick << QStringList{"Visualizza chat", "Nascondi"} << false << none
-        << noNotice << ChatWindow::Hidden;
-    QTest::newRow("no chat window: hiding is quiet")
-        << 1 << true << noClick << QStringList{"Nascondi"} << false << none << noNotice
-        << ChatWindow::Gone;
-}
+    void tooltipIsCutButKeptWhole_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const QString a126(126, 'a');
+        const QString smile = QString::fromUcs4(U"\U0001F600");
+        QTest::newRow("128 characters lose the last") << a126 + "bc" << a126 + 'b';
+        QTest::newRow("astral character at the edge kept whole")
+            << a126 + smile + 'b' << a126 + smile;
+        QTest::newRow("astral character past the edge dropped") << a126 + 'b' + smile << a126 + 'b';
+    }
 
-void TestTray::formAnswersClicksAndMenu() {
-    QFETCH(qint32, ticket);
-    QFETCH(bool, chatWindowGone);
-    QFETCH(QList<TrayClick>, clicks);
-    QFETCH(QStringList, choices);
-    QFETCH(bool, menuOpen);
-    QFETCH(QList<Balloon>, balloons);
-    QFETCH(QList<Notice>, notices);
-    QFETCH(ChatWindow, chat);
-    Tray tray;
-    AppState &state = AppState::instance();
-    state.IdTicket = ticket;
-    if (chatWindowGone)
-        state.chatWindow = nullptr;
-    for (TrayClick click : clicks)
-        tray.desktop.click(click);
-    QMenu *menu = tray.form->mnuSysTray();
-    for (const QString &caption : choices)
-        for (QAction *item : menu->actions())
-            if (item->text() == caption)
-                item->trigger();
-    QCOMPARE(menu->isVisible(), menuOpen);
-    QCOMPARE(tray.desktop.balloons, balloons);
-    QCOMPARE(tray.desktop.notices, notices);
-    QCOMPARE(!state.chatWindow       ? ChatWindow::Gone
-             : tray.chat.isVisible() ? ChatWindow::Shown
-                                     : ChatWindow::Hidden,
-             chat);
-}
+    void tooltipIsCutButKeptWhole() {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        Desktop desktop;
+        clsSysTray tray(std::make_unique<FakeTrayIconBackend>(desktop));
+        tray.setTooltipText(text);
+        QCOMPARE(desktop.toolTip, shown);
+    }
 
-void TestTray::iconLivesWithTheFormThatRegisteredIt() {
-    std::optional<Tray> older(std::in_place);
-    Tray current;
-    // An icon added without a picture never shows, so the picture has to come first.
-    const QIcon icon = current.form->windowIcon();
-    QCOMPARE(current.desktop.iconKey, icon.cacheKey());
-    QCOMPARE(current.desktop.toolTip, "Solmara Chat");
-    QVERIFY(current.desktop.shown);
-    const QImage product =
-        QImage(":/tray/brenno.png").convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QVERIFY(!product.isNull());
-    QCOMPARE(icon.pixmap(product.size()).toImage(), product);
-    older.reset();
-    QCOMPARE(AppState::instance().trayForm, static_cast<TrayNotifier *>(current.form.get()));
-    current.form.reset();
-    QVERIFY(current.desktop.removed);
-    QCOMPARE(AppState::instance().trayForm, nullptr);
-}
+    void formAnswersClicksAndMenu_data() {
+        QTest::addColumn<qint32>("ticket");
+        QTest::addColumn<bool>("chatWindowGone");
+        QTest::addColumn<QList<TrayClick>>("clicks");
+        QTest::addColumn<QStringList>("choices"); // menu captions, after the clicks
+        QTest::addColumn<bool>("menuOpen");
+        QTest::addColumn<QList<Balloon>>("balloons");
+        QTest::addColumn<QList<Notice>>("notices");
+        QTest::addColumn<ChatWindow>("chat");
+        using C = TrayClick;
+        const QList<C> noClick;
+        const QStringList noChoice;
+        const QList<Balloon> none;
+        const QList<Notice> noNotice;
+        const QList<Balloon> noChat{
+            {"Solmara Chat", "Nessuna chat attiva.", QSystemTrayIcon::Information, 30000}};
+        const QStringList show{"Visualizza chat"};
+        QTest::newRow("right click opens the menu")
+            << 1 << false << QList{C::RightClick} << noChoice << true << none << noNotice
+            << ChatWindow::Hidden;
+        QTest::newRow("double click says so in a balloon")
+            << 1 << false << QList{C::LeftClick, C::DoubleClick, C::LeftClick} << noChoice << false
+            << QList<Balloon>{{"Balloon wTip", "Double click tray icon",
+                               QSystemTrayIcon::Information, 30000}}
+            << noNotice << ChatWindow::Hidden;
+        QTest::newRow("balloon click shows a notice")
+            << 1 << false << QList{C::BalloonClicked} << noChoice << false << none
+            << QList<Notice>{{"Notice", "Balloon tip was clicked"}} << ChatWindow::Hidden;
+        QTest::newRow("show with ticket shows the chat")
+            << 1 << false << noClick << show << false << none << noNotice << ChatWindow::Shown;
+        QTest::newRow("show without ticket says so")
+            << 0 << false << noClick << show << false << noChat << noNotice << ChatWindow::Hidden;
+        QTest::newRow("negative ticket is no ticket")
+            << -3 << false << noClick << show << false << noChat << noNotice << ChatWindow::Hidden;
+        QTest::newRow("hide hides the shown chat")
+            << 1 << false << noClick << QStringList{"Visualizza chat", "Nascondi"} << false << none
+            << noNotice << ChatWindow::Hidden;
+        QTest::newRow("no chat window: hiding is quiet")
+            << 1 << true << noClick << QStringList{"Nascondi"} << false << none << noNotice
+            << ChatWindow::Gone;
+    }
 
-void TestTray::fallbackRunsOnceOnlyWithoutTray_data() {
-    QTest::addColumn<bool>("trayPresent");
-    QTest::addColumn<bool>("trayAtDeadline");
-    QTest::addColumn<int>("fallbacks");
-    QTest::newRow("tray at start, gone later: none") << true << false << 0;
-    QTest::newRow("tray came during the grace: none") << false << true << 0;
-    QTest::newRow("no tray by the deadline: once") << false << false << 1;
-}
+    void formAnswersClicksAndMenu() {
+        QFETCH(qint32, ticket);
+        QFETCH(bool, chatWindowGone);
+        QFETCH(QList<TrayClick>, clicks);
+        QFETCH(QStringList, choices);
+        QFETCH(bool, menuOpen);
+        QFETCH(QList<Balloon>, balloons);
+        QFETCH(QList<Notice>, notices);
+        QFETCH(ChatWindow, chat);
+        Tray tray;
+        AppState &state = AppState::instance();
+        state.IdTicket = ticket;
+        if (chatWindowGone)
+            state.chatWindow = nullptr;
+        for (TrayClick click : clicks)
+            tray.desktop.click(click);
+        QMenu *menu = tray.form->mnuSysTray();
+        for (const QString &caption : choices)
+            for (QAction *item : menu->actions())
+                if (item->text() == caption)
+                    item->trigger();
+        QCOMPARE(menu->isVisible(), menuOpen);
+        QCOMPARE(tray.desktop.balloons, balloons);
+        QCOMPARE(tray.desktop.notices, notices);
+        QCOMPARE(!state.chatWindow       ? ChatWindow::Gone
+                 : tray.chat.isVisible() ? ChatWindow::Shown
+                                         : ChatWindow::Hidden,
+                 chat);
+    }
 
-void TestTray::fallbackRunsOnceOnlyWithoutTray() {
-    QFETCH(bool, trayPresent);
-    QFETCH(bool, trayAtDeadline);
-    QFETCH(int, fallbacks);
-    int ran = 0;
-    NoTrayFallback watch([&trayPresent] { return trayPresent; }, std::chrono::seconds(15));
-    watch.setFallback([&ran] { ++ran; });
-    trayPresent = trayAtDeadline;
-    watch.graceElapsed();
-    watch.graceElapsed();
-    QCOMPARE(ran, fallbacks);
-}
+    void iconLivesWithTheFormThatRegisteredIt() {
+        std::optional<Tray> older(std::in_place);
+        Tray current;
+        // An icon added without a picture never shows, so the picture has to come first.
+        const QIcon icon = current.form->windowIcon();
+        QCOMPARE(current.desktop.iconKey, icon.cacheKey());
+        QCOMPARE(current.desktop.toolTip, "Solmara Chat");
+        QVERIFY(current.desktop.shown);
+        const QImage product =
+            QImage(":/tray/brenno.png").convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QVERIFY(!product.isNull());
+        QCOMPARE(icon.pixmap(product.size()).toImage(), product);
+        older.reset();
+        QCOMPARE(AppState::instance().trayForm, static_cast<TrayNotifier *>(current.form.get()));
+        current.form.reset();
+        QVERIFY(current.desktop.removed);
+        QCOMPARE(AppState::instance().trayForm, nullptr);
+    }
+
+    void fallbackRunsOnceOnlyWithoutTray_data() {
+        QTest::addColumn<bool>("trayPresent");
+        QTest::addColumn<bool>("trayAtDeadline");
+        QTest::addColumn<int>("fallbacks");
+        QTest::newRow("tray at start, gone later: none") << true << false << 0;
+        QTest::newRow("tray came during the grace: none") << false << true << 0;
+        QTest::newRow("no tray by the deadline: once") << false << false << 1;
+    }
+
+    void fallbackRunsOnceOnlyWithoutTray() {
+        QFETCH(bool, trayPresent);
+        QFETCH(bool, trayAtDeadline);
+        QFETCH(int, fallbacks);
+        int ran = 0;
+        NoTrayFallback watch([&trayPresent] { return trayPresent; }, std::chrono::seconds(15));
+        watch.setFallback([&ran] { ++ran; });
+        trayPresent = trayAtDeadline;
+        watch.graceElapsed();
+        watch.graceElapsed();
+        QCOMPARE(ran, fallbacks);
+    }
+};
 
 QTEST_MAIN(TestTray)
 #include "tst_tray.moc"
