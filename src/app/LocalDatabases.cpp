@@ -3,8 +3,8 @@
 #include "app/AccessReader.h"
 #include "app/AppState.h"
 #include "app/ErrorBox.h"
+#include "app/FileChecks.h"
 #include "app/SelectStatement.h"
-#include "app/SharedHelpers.h"
 
 namespace {
 constexpr QLatin1String kSettingsTable("impostazioni");

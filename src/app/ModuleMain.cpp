@@ -2,11 +2,12 @@
 
 #include "app/AppState.h"
 #include "app/ErrorBox.h"
+#include "app/FileChecks.h"
 #include "app/IniGest.h"
 #include "app/InstanceGuard.h"
 #include "app/LinkFreePath.h"
 #include "app/LocalDatabases.h"
-#include "app/SharedHelpers.h"
+#include "app/Numbers.h"
 
 #include <QDir>
 #include <QFile>

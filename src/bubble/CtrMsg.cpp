@@ -1,7 +1,7 @@
 #include "bubble/CtrMsg.h"
 
 #include "app/AppState.h"
-#include "app/SharedHelpers.h"
+#include "app/FileChecks.h"
 #include "app/Units.h"
 #include "bubble/AttachmentPath.h"
 #include "bubble/BubbleGeometry.h"

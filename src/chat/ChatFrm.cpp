@@ -2,7 +2,6 @@
 
 #include "app/AppState.h"
 #include "app/Clock.h"
-#include "app/SharedHelpers.h"
 #include "app/Units.h"
 #include "chat/LiveChatService.h"
 #include "chat/MessageCanvas.h"
@@ -12,6 +11,7 @@
 #include "chat/PictureOffer.h"
 #include "chat/PicturePreview.h"
 #include "chat/WindowPlacement.h"
+#include "widgets/SetTopMost.h"
 
 #include <QApplication>
 #include <QClipboard>

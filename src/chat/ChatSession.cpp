@@ -3,7 +3,9 @@
 #include "app/AppState.h"
 #include "app/Clock.h"
 #include "app/DiagnosticLog.h"
-#include "app/SharedHelpers.h"
+#include "app/FileChecks.h"
+#include "app/IsPlainFileName.h"
+#include "app/Numbers.h"
 #include "bubble/TextHelpers.h"
 #include "chat/ChatService.h"
 #include "chat/ChatView.h"
@@ -12,9 +14,8 @@
 #include "chat/PictureFileName.h"
 #include "chat/PollTimer.h"
 #include "chat/ServiceDate.h"
-#include "service/AttachmentDownload.h"
 #include "service/Envelopes.h"
-#include "service/ResponseReader.h"
+#include "service/GetXmlValue.h"
 
 #include <QDir>
 #include <QScopeGuard>

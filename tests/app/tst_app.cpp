@@ -9,9 +9,9 @@
 #include "app/IniGest.h"
 #include "app/InstanceLock.h"
 #include "app/ModuleMain.h"
-#include "app/SharedHelpers.h"
+#include "app/Numbers.h"
 #include "chat/ServiceDate.h"
-#include "service/AttachmentDownload.h"
+#include "service/DownloadFile.h"
 
 #include <QDir>
 #include <QLocale>

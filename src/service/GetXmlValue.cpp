@@ -1,4 +1,4 @@
-#include "service/ResponseReader.h"
+#include "service/GetXmlValue.h"
 
 #include "app/DiagnosticLog.h"
 
