@@ -6,10 +6,10 @@
 #include "NullChatView.h"
 #include "ServiceBacklog.h"
 
-#include "app/AppState.h"
-#include "app/Clock.h"
 #include "chat/ChatSession.h"
 #include "chat/LiveChatService.h"
+#include "core/AppState.h"
+#include "core/Clock.h"
 #include "service/Envelopes.h"
 #include "service/HttpExchange.h"
 #include "service/ServiceAddress.h"

@@ -5,13 +5,13 @@
 #include "BenchTable.h"
 #include "ProcessStats.h"
 
-#include "app/AppState.h"
 #include "app/Units.h"
 #include "bubble/BubbleGeometry.h"
 #include "bubble/BubbleText.h"
 #include "bubble/ChatMessage.h"
 #include "chat/MessageCanvas.h"
 #include "chat/MessageListGeometry.h"
+#include "core/AppState.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

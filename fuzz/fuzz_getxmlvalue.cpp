@@ -1,5 +1,5 @@
 #include "FuzzText.h"
-#include "app/AppState.h"
+#include "core/AppState.h"
 #include "service/GetXmlValue.h"
 
 #include <array>

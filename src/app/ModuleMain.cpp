@@ -1,13 +1,13 @@
 #include "app/ModuleMain.h"
 
-#include "app/AppState.h"
 #include "app/ErrorBox.h"
-#include "app/FileChecks.h"
-#include "app/IniGest.h"
 #include "app/InstanceGuard.h"
-#include "app/LinkFreePath.h"
 #include "app/LocalDatabases.h"
-#include "app/Numbers.h"
+#include "core/AppState.h"
+#include "core/FileChecks.h"
+#include "core/IniGest.h"
+#include "core/LinkFreePath.h"
+#include "core/Numbers.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,5 @@
 #include "chat/ChatFrm.h"
 
-#include "app/AppState.h"
-#include "app/Clock.h"
 #include "app/Units.h"
 #include "chat/LiveChatService.h"
 #include "chat/MessageCanvas.h"
@@ -11,6 +9,8 @@
 #include "chat/PictureOffer.h"
 #include "chat/PicturePreview.h"
 #include "chat/WindowPlacement.h"
+#include "core/AppState.h"
+#include "core/Clock.h"
 #include "widgets/SetTopMost.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "service/DownloadFile.h"
 
-#include "app/LinkFreePath.h"
+#include "core/LinkFreePath.h"
 #include "service/HttpExchange.h"
 
 #include <QSaveFile>

@@ -1,6 +1,6 @@
 #include "tray/clsSysTray.h"
 
-#include "app/AppState.h"
+#include "core/AppState.h"
 
 namespace {
 

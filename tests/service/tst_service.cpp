@@ -1,6 +1,6 @@
 #include "LoopbackServer.h"
-#include "app/AppState.h"
-#include "app/IsPlainFileName.h"
+#include "core/AppState.h"
+#include "core/IsPlainFileName.h"
 #include "service/Base64.h"
 #include "service/DownloadFile.h"
 #include "service/Envelopes.h"

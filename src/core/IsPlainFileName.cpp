@@ -1,4 +1,4 @@
-#include "app/IsPlainFileName.h"
+#include "core/IsPlainFileName.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/FileChecks.h"
+#include "core/FileChecks.h"
 
 #include <QFile>
 #include <QFileInfo>
