@@ -8,6 +8,7 @@
 #include "core/IniGest.h"
 #include "core/LinkFreePath.h"
 #include "core/Numbers.h"
+#include "core/ServiceProtocol.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +20,6 @@ namespace {
 constexpr QLatin1String kSettingsDbPath("/../SetLKT10.mdb");
 constexpr QLatin1String kSettingsFile("/setws.ini");
 constexpr QLatin1String kSettingsSection("Settings");
-constexpr QLatin1String kAttachmentFolder("/TempImg/");
 constexpr QLatin1String kDataPathColumn("DataPath");
 constexpr QLatin1String kVatNumberQuery("SELECT PIva FROM Aziende");
 constexpr QLatin1String kErrorTitle("Errore");
@@ -114,7 +114,8 @@ ModuleMain::Outcome ModuleMain::readOrCreateSettingsFile() {
 
 // Start-up goes on without the folder when it cannot be made; pictures then fail one by one.
 void ModuleMain::ensureAttachmentFolder() {
-    const QString folder = AppState::instance().ApplicationFolder + kAttachmentFolder;
+    const QString folder = AppState::instance().ApplicationFolder + QLatin1Char('/') +
+                           QLatin1String(ServiceProtocol::kPictureFolder) + QLatin1Char('/');
     if (!FolderExists(folder))
         QDir().mkdir(folder);
 }

@@ -101,18 +101,12 @@ ChatService &liveService() {
 }
 } // namespace
 
-// Resources of a static library are registered by hand, from the global namespace.
-static void initChatResources() {
-    Q_INIT_RESOURCE(chat);
-}
-
 ChatFrm::ChatFrm(QWidget *parent)
     : ChatFrm(liveService(), Clock::system(), parent) {}
 
 ChatFrm::ChatFrm(ChatService &service, const Clock &clock, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , m_session(service, *this, *this, clock) {
-    initChatResources();
     setWindowTitle(kCaption);
     setFixedSize(twipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
     setAttribute(Qt::WA_ShowWithoutActivating);
