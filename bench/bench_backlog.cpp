@@ -6,10 +6,11 @@
 #include "NullChatView.h"
 #include "ServiceBacklog.h"
 
-#include "app/AppState.h"
-#include "app/Clock.h"
 #include "chat/ChatSession.h"
 #include "chat/LiveChatService.h"
+#include "core/AppState.h"
+#include "core/Clock.h"
+#include "core/ServiceProtocol.h"
 #include "service/Envelopes.h"
 #include "service/HttpExchange.h"
 #include "service/ServiceAddress.h"
@@ -28,9 +29,9 @@ constexpr qint64 kMaxAnswerBytes = 16 * 1024 * 1024;
 constexpr int kSizes[] = {1000, 10000};
 
 QByteArray post(const char *endpoint, const QString &envelope) {
-    QNetworkRequest request(QUrl(ServiceAddress::base() +
-                                 QStringLiteral("/RovizeveReravav/sync_connector/") +
-                                 QLatin1String(endpoint) + QStringLiteral(".php")));
+    QNetworkRequest request(
+        QUrl(ServiceAddress::base() + QLatin1String(ServiceProtocol::kEndpointFolder) +
+             QLatin1String(endpoint) + QLatin1String(ServiceProtocol::kEndpointSuffix)));
     request.setRawHeader("Content-type", "text/xml;charset=UTF-8");
     return HttpExchange::run(request, "POST", envelope.toUtf8(),
                              {kTimeLimitMs, kTimeLimitMs, kMaxAnswerBytes})
@@ -51,12 +52,12 @@ int bareLoop(qint32 ticketId, const QString &vatNumber) {
     int exchanges = 0;
     qint32 letto = 0;
     for (;;) {
-        const qint32 id =
-            deliveredId(post("ws_chat_tre", BuildGetChat(ticketId, letto, 0, vatNumber)));
+        const qint32 id = deliveredId(
+            post(ServiceProtocol::kEndpointTre, BuildGetChat(ticketId, letto, 0, vatNumber)));
         ++exchanges;
         if (id <= 0)
             return exchanges;
-        post("ws_chat_due", BuildSetReadChat(id));
+        post(ServiceProtocol::kEndpointDue, BuildSetReadChat(id));
         ++exchanges;
         letto = id;
     }

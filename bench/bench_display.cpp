@@ -5,13 +5,14 @@
 #include "BenchTable.h"
 #include "ProcessStats.h"
 
-#include "app/AppState.h"
 #include "app/Units.h"
+#include "bubble/BubbleColours.h"
 #include "bubble/BubbleGeometry.h"
 #include "bubble/BubbleText.h"
 #include "bubble/ChatMessage.h"
 #include "chat/MessageCanvas.h"
 #include "chat/MessageListGeometry.h"
+#include "core/AppState.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -24,10 +25,6 @@ namespace {
 constexpr int kSizes[] = {1000, 10000};
 constexpr int kCanvasWidthPx = 400;
 constexpr int kViewportHeightPx = 435; // 11.5 cm
-constexpr quint32 kOperatorBackColor = 0x00FF8400;
-constexpr quint32 kOperatorForeColor = 0x00FFFFFF;
-constexpr quint32 kCustomerBackColor = 0x00F0E8E3;
-constexpr quint32 kCustomerForeColor = 0x00000000;
 
 // Texts of one to three lines, as a conversation has them.
 QString textOf(int i) {
@@ -46,8 +43,8 @@ ChatMessage messageOf(int i) {
             textOf(i),
             false,
             false,
-            fromOperator ? kOperatorBackColor : kCustomerBackColor,
-            fromOperator ? kOperatorForeColor : kCustomerForeColor};
+            fromOperator ? BubbleColours::kOperatorBack : BubbleColours::kCustomerBack,
+            fromOperator ? BubbleColours::kOperatorFore : BubbleColours::kCustomerFore};
 }
 
 // CPU microseconds per text for laying each text out once, as the floor of any list.

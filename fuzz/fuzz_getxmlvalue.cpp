@@ -1,6 +1,6 @@
 #include "FuzzText.h"
-#include "app/AppState.h"
-#include "service/ResponseReader.h"
+#include "core/AppState.h"
+#include "service/GetXmlValue.h"
 
 #include <array>
 

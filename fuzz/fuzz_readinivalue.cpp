@@ -1,5 +1,5 @@
 #include "FuzzText.h"
-#include "app/IniGest.h"
+#include "core/IniGest.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 #include "FuzzText.h"
-#include "app/SharedHelpers.h"
+#include "core/Numbers.h"
 
 #include <QLocale>
 

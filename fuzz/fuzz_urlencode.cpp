@@ -1,5 +1,5 @@
 #include "FuzzText.h"
-#include "app/Windows1252.h"
+#include "core/Windows1252.h"
 #include "service/UrlEncode.h"
 
 namespace {

@@ -1,11 +1,11 @@
 #include "app/DbReadProcess.h"
 #include "app/InstanceLock.h"
-#include "app/MessageErrorBox.h"
 #include "app/ModuleMain.h"
 #include "app/QuitOnTerminationSignal.h"
 #include "chat/ChatFrm.h"
 #include "chat/DesktopSession.h"
 #include "tray/frmSysTray.h"
+#include "widgets/MessageErrorBox.h"
 
 #include <QApplication>
 #include <QIcon>

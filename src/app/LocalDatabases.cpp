@@ -1,10 +1,10 @@
 #include "app/LocalDatabases.h"
 
 #include "app/AccessReader.h"
-#include "app/AppState.h"
 #include "app/ErrorBox.h"
 #include "app/SelectStatement.h"
-#include "app/SharedHelpers.h"
+#include "core/AppState.h"
+#include "core/FileChecks.h"
 
 namespace {
 constexpr QLatin1String kSettingsTable("impostazioni");

@@ -1,12 +1,14 @@
 #include "app/ModuleMain.h"
 
-#include "app/AppState.h"
 #include "app/ErrorBox.h"
-#include "app/IniGest.h"
 #include "app/InstanceGuard.h"
-#include "app/LinkFreePath.h"
 #include "app/LocalDatabases.h"
-#include "app/SharedHelpers.h"
+#include "core/AppState.h"
+#include "core/FileChecks.h"
+#include "core/IniGest.h"
+#include "core/LinkFreePath.h"
+#include "core/Numbers.h"
+#include "core/ServiceProtocol.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +20,6 @@ namespace {
 constexpr QLatin1String kSettingsDbPath("/../SetLKT10.mdb");
 constexpr QLatin1String kSettingsFile("/setws.ini");
 constexpr QLatin1String kSettingsSection("Settings");
-constexpr QLatin1String kAttachmentFolder("/TempImg/");
 constexpr QLatin1String kDataPathColumn("DataPath");
 constexpr QLatin1String kVatNumberQuery("SELECT PIva FROM Aziende");
 constexpr QLatin1String kErrorTitle("Errore");
@@ -113,7 +114,8 @@ ModuleMain::Outcome ModuleMain::readOrCreateSettingsFile() {
 
 // Start-up goes on without the folder when it cannot be made; pictures then fail one by one.
 void ModuleMain::ensureAttachmentFolder() {
-    const QString folder = AppState::instance().ApplicationFolder + kAttachmentFolder;
+    const QString folder = AppState::instance().ApplicationFolder + QLatin1Char('/') +
+                           QLatin1String(ServiceProtocol::kPictureFolder) + QLatin1Char('/');
     if (!FolderExists(folder))
         QDir().mkdir(folder);
 }

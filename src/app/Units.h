@@ -33,8 +33,5 @@ inline double cmToTwips(double cm) {
 inline QColor fromOleColor(quint32 bgr) {
     return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
 }
-inline quint32 toOleColor(const QColor &color) {
-    return quint32(color.red()) | (quint32(color.green()) << 8) | (quint32(color.blue()) << 16);
-}
 
 } // namespace Units

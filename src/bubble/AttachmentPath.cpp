@@ -1,10 +1,12 @@
 #include "bubble/AttachmentPath.h"
 
+#include "core/ServiceProtocol.h"
+
 #include <QDir>
 
 namespace {
 
-const QString kPictureFolder = QStringLiteral("TempImg");
+const QString kPictureFolder = QLatin1String(ServiceProtocol::kPictureFolder);
 
 } // namespace
 

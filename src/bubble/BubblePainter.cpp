@@ -28,18 +28,8 @@ QFont timeFont() {
 
 } // namespace
 
-// A static library's resources register only when asked to, from the global namespace.
-static QPixmap bubblePicture(const QString &resource) {
-    static const bool registered = [] {
-        Q_INIT_RESOURCE(bubble);
-        return true;
-    }();
-    Q_UNUSED(registered);
-    return QPixmap(resource);
-}
-
 QCursor BubblePainter::handCursor() {
-    return QCursor(bubblePicture(kHandCursorResource), kHandHotSpot.x(), kHandHotSpot.y());
+    return QCursor(QPixmap(kHandCursorResource), kHandHotSpot.x(), kHandHotSpot.y());
 }
 
 void BubblePainter::paint(QPainter &painter, const CtrMsg &bubble, QPoint origin) const {
@@ -68,7 +58,7 @@ void BubblePainter::paint(QPainter &painter, const CtrMsg &bubble, QPoint origin
         painter.drawText(twipsToPixels(bubble.timeRect()).translated(origin),
                          Qt::AlignLeft | Qt::AlignVCenter, bubble.Data());
     }
-    static const QPixmap badge = bubblePicture(kBadgeResource);
+    static const QPixmap badge(kBadgeResource);
     if (bubble.showsBadge())
         painter.drawPixmap(twipsToPixels(CtrMsg::badgeRect()).translated(origin).topLeft(), badge);
     if (bubble.showsPicture() && !thumbnail.isNull())

@@ -1,11 +1,11 @@
 #include "bubble/CtrMsg.h"
 
-#include "app/AppState.h"
-#include "app/SharedHelpers.h"
 #include "app/Units.h"
 #include "bubble/AttachmentPath.h"
 #include "bubble/BubbleGeometry.h"
 #include "bubble/BubbleText.h"
+#include "core/AppState.h"
+#include "core/FileChecks.h"
 
 #include <QImageReader>
 

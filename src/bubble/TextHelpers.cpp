@@ -1,6 +1,6 @@
 #include "bubble/TextHelpers.h"
 
-#include "app/Windows1252.h"
+#include "core/Windows1252.h"
 
 #include <algorithm>
 #include <array>

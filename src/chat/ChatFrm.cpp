@@ -1,8 +1,5 @@
 #include "chat/ChatFrm.h"
 
-#include "app/AppState.h"
-#include "app/Clock.h"
-#include "app/SharedHelpers.h"
 #include "app/Units.h"
 #include "chat/LiveChatService.h"
 #include "chat/MessageCanvas.h"
@@ -12,6 +9,9 @@
 #include "chat/PictureOffer.h"
 #include "chat/PicturePreview.h"
 #include "chat/WindowPlacement.h"
+#include "core/AppState.h"
+#include "core/Clock.h"
+#include "widgets/SetTopMost.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -101,18 +101,12 @@ ChatService &liveService() {
 }
 } // namespace
 
-// Resources of a static library are registered by hand, from the global namespace.
-static void initChatResources() {
-    Q_INIT_RESOURCE(chat);
-}
-
 ChatFrm::ChatFrm(QWidget *parent)
     : ChatFrm(liveService(), Clock::system(), parent) {}
 
 ChatFrm::ChatFrm(ChatService &service, const Clock &clock, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , m_session(service, *this, *this, clock) {
-    initChatResources();
     setWindowTitle(kCaption);
     setFixedSize(twipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
     setAttribute(Qt::WA_ShowWithoutActivating);

@@ -1,9 +1,6 @@
 #include "chat/ChatSession.h"
 
-#include "app/AppState.h"
-#include "app/Clock.h"
-#include "app/DiagnosticLog.h"
-#include "app/SharedHelpers.h"
+#include "bubble/BubbleColours.h"
 #include "bubble/TextHelpers.h"
 #include "chat/ChatService.h"
 #include "chat/ChatView.h"
@@ -12,16 +9,22 @@
 #include "chat/PictureFileName.h"
 #include "chat/PollTimer.h"
 #include "chat/ServiceDate.h"
-#include "service/AttachmentDownload.h"
+#include "core/AppState.h"
+#include "core/Clock.h"
+#include "core/DiagnosticLog.h"
+#include "core/FileChecks.h"
+#include "core/IsPlainFileName.h"
+#include "core/Numbers.h"
+#include "core/ServiceProtocol.h"
 #include "service/Envelopes.h"
-#include "service/ResponseReader.h"
+#include "service/GetXmlValue.h"
 
 #include <QDir>
 #include <QScopeGuard>
 
 namespace {
-const QString kEndpointDue = QStringLiteral("ws_chat_due");
-const QString kEndpointTre = QStringLiteral("ws_chat_tre");
+const QString kEndpointDue = QLatin1String(ServiceProtocol::kEndpointDue);
+const QString kEndpointTre = QLatin1String(ServiceProtocol::kEndpointTre);
 const QString kGetTicketStatus =
     QStringLiteral("/SOAP-ENV:Envelope/SOAP-ENV:Body/ns1:getticketResponse/status");
 const QString kGetTicketId =
@@ -30,8 +33,8 @@ const QString kGetChatField =
     QStringLiteral("/SOAP-ENV:Envelope/SOAP-ENV:Body/ns1:getchatResponse/");
 const QString kSetChatStatus =
     QStringLiteral("/SOAP-ENV:Envelope/SOAP-ENV:Body/ns1:setchatResponse/status");
-const QString kStatusOk = QStringLiteral("OK");
-const QString kStatusNoTicket = QStringLiteral("noticket");
+const QString kStatusOk = QLatin1String(ServiceProtocol::kStatusOk);
+const QString kStatusNoTicket = QLatin1String(ServiceProtocol::kStatusNoTicket);
 
 constexpr int kNoTicketIntervalMs = 60000;
 constexpr int kIdleIntervalMs = 20000;
@@ -44,10 +47,6 @@ constexpr int kMessagesPerRun = 100;
 // The remote-assistance tool starts at most this often, and never beside a running one.
 constexpr qint64 kToolRestartSeconds = 60;
 
-constexpr quint32 kOperatorBackColor = 0x00FF8400;
-constexpr quint32 kOperatorForeColor = 0x00FFFFFF;
-constexpr quint32 kCustomerBackColor = 0x00F0E8E3;
-constexpr quint32 kCustomerForeColor = 0x00000000;
 const QString kBubbleTimeFormat = QStringLiteral("HH:mm");
 
 const QString kRemoteAssistanceCommand = QStringLiteral("[CMD]supremo");
@@ -55,7 +54,8 @@ const QString kRemoteAssistanceTool = QStringLiteral("/../DAruzeve.exe");
 const QString kRemoteAssistanceStarted = QStringLiteral("L'operatore ha avviato SupRemo..");
 const QString kRemoteAssistanceMissing = QStringLiteral("Avvio di SupRemo non riuscito..");
 
-const QString kPictureFolder = QStringLiteral("/TempImg/");
+const QString kPictureFolder =
+    QLatin1Char('/') + QLatin1String(ServiceProtocol::kPictureFolder) + QLatin1Char('/');
 
 const QString kEndOfChat = QStringLiteral("Chat terminata.");
 const QString kNoTicketWarning =
@@ -294,8 +294,8 @@ void ChatSession::showMessage(const Message &message) {
     else
         shown.isLink =
             IsLink(shown.text, [this](const QUrl &url) { return m_service.probeLink(url); });
-    shown.backColor = fromOperator ? kOperatorBackColor : kCustomerBackColor;
-    shown.foreColor = fromOperator ? kOperatorForeColor : kCustomerForeColor;
+    shown.backColor = fromOperator ? BubbleColours::kOperatorBack : BubbleColours::kCustomerBack;
+    shown.foreColor = fromOperator ? BubbleColours::kOperatorFore : BubbleColours::kCustomerFore;
     m_view.addMessage(shown);
 }
 

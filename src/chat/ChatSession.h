@@ -25,8 +25,6 @@ public:
     // A picture the customer pasted, dropped or picked, already cropped.
     void sendPicture(const QImage &picture);
 
-    QDateTime dataUltimoMsg() const { return m_dataUltimoMsg; }
-
 private:
     struct Message;
 

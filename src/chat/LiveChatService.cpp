@@ -1,9 +1,10 @@
 #include "chat/LiveChatService.h"
 
-#include "service/AttachmentDownload.h"
+#include "service/DownloadFile.h"
 #include "service/FileUpload.h"
 #include "service/HttpExchange.h"
 #include "service/LinkProbe.h"
+#include "service/PictureDownloadUrl.h"
 #include "service/SoapTransport.h"
 
 QString LiveChatService::post(const QString &endpoint, const QString &envelope) {

@@ -1,6 +1,6 @@
 #include "chat/MessageListGeometry.h"
 
-#include "app/SharedHelpers.h"
+#include "core/Numbers.h"
 
 #include <cstdlib>
 

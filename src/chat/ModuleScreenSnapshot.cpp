@@ -1,6 +1,6 @@
 #include "chat/ModuleScreenSnapshot.h"
 
-#include "app/LinkFreePath.h"
+#include "core/LinkFreePath.h"
 
 #include "chat/DesktopSession.h"
 #include "chat/PortalScreenshot.h"
@@ -15,21 +15,6 @@ namespace ModuleScreenSnapshot {
 namespace {
 constexpr int kScreenshotQuality = 80;
 const QString kSaveError = QStringLiteral("Non posso salvare l'immagine. Errore GDI+:");
-
-// GDI+ status codes, the numbers this error text has always carried.
-int statusNumber(QImageWriter::ImageWriterError error) {
-    switch (error) {
-    case QImageWriter::InvalidImageError:
-        return 2;
-    case QImageWriter::DeviceError:
-        return 7;
-    case QImageWriter::UnsupportedFormatError:
-        return 13;
-    case QImageWriter::UnknownError:
-        break;
-    }
-    return 1;
-}
 } // namespace
 
 bool CaptureScreen(const QString &path) {
@@ -49,13 +34,15 @@ bool CaptureScreen(const QString &path, const std::function<QImage()> &takePictu
 
 QString SavePictureAsJpeg(const QImage &picture, const QString &path, int quality) {
     if (!MayWriteTo(path))
-        return kSaveError + QString::number(statusNumber(QImageWriter::DeviceError));
+        return kSaveError + QStringLiteral(" collegamento simbolico");
+    if (picture.isNull())
+        return kSaveError + QStringLiteral(" nessuna immagine");
     QImageWriter writer(path, "jpeg");
     writer.setQuality(quality);
-    if (!picture.isNull() && writer.write(picture))
+    if (writer.write(picture))
         return QString();
-    const auto error = picture.isNull() ? QImageWriter::InvalidImageError : writer.error();
-    return kSaveError + QString::number(statusNumber(error));
+    // Qt's own reason, for the log: the one place this text is read.
+    return kSaveError + QLatin1Char(' ') + writer.errorString();
 }
 
 } // namespace ModuleScreenSnapshot

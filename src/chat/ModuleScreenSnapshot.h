@@ -14,8 +14,7 @@ bool CaptureScreen(const QString &path);
 // The same with the picture taken by takePicture, which gives a null picture when it fails.
 bool CaptureScreen(const QString &path, const std::function<QImage()> &takePicture);
 
-// Empty on success; otherwise "Non posso salvare l'immagine. Errore GDI+:" and a status number
-// (1 generic, 2 invalid picture, 7 file system, 13 no JPEG encoder).
+// Empty on success; otherwise "Non posso salvare l'immagine. Errore GDI+:" and the reason.
 QString SavePictureAsJpeg(const QImage &picture, const QString &path, int quality);
 
 } // namespace ModuleScreenSnapshot

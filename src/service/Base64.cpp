@@ -1,6 +1,6 @@
 #include "service/Base64.h"
 
-#include "app/Windows1252.h"
+#include "core/Windows1252.h"
 
 #include <cstring>
 

@@ -1,5 +1,6 @@
 #include "service/FileUpload.h"
 
+#include "core/ServiceProtocol.h"
 #include "service/Base64.h"
 #include "service/HttpExchange.h"
 #include "service/ResponseText.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-constexpr char kUploadPath[] = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php?filename=";
 // The upload allows 60 s per send or receive and nominally 600 s to resolve and connect. Qt has
 // one limit on silence for all phases; the system gives up connecting after about two minutes
 // anyway, so 60 s bounds every phase and never blocks the window for ten minutes.
@@ -38,8 +38,10 @@ QString UploadFile(const QString &path, int *httpStatus) {
     if (encoded.isEmpty())
         return QLatin1String(kUploadNoFileData);
 
-    QNetworkRequest request(
-        QUrl(ServiceAddress::base() + QLatin1String(kUploadPath) + QFileInfo(path).fileName()));
+    QNetworkRequest request(QUrl(ServiceAddress::base() +
+                                 QLatin1String(ServiceProtocol::kUploadPath) + QLatin1Char('?') +
+                                 QLatin1String(ServiceProtocol::kUploadNameParameter) +
+                                 QLatin1Char('=') + QFileInfo(path).fileName()));
     request.setRawHeader("Content-type", "application/x-www-form-urlencoded");
     const QByteArray body = "documento=" + UrlEncode(encoded);
     const HttpResult result = HttpExchange::run(

@@ -1,6 +1,6 @@
 #include "service/ResponseText.h"
 
-#include "app/Windows1252.h"
+#include "core/Windows1252.h"
 
 #include <QList>
 #include <QStringDecoder>

@@ -1,5 +1,6 @@
 #include "service/SoapTransport.h"
 
+#include "core/ServiceProtocol.h"
 #include "service/HttpExchange.h"
 #include "service/ResponseText.h"
 #include "service/ServiceAddress.h"
@@ -8,7 +9,6 @@
 
 namespace {
 
-constexpr char kEndpointPath[] = "/RovizeveReravav/sync_connector/";
 constexpr char kEndpointSuffix[] = ".php";
 // Answers are a few hundred bytes; anything near this is not the service talking.
 constexpr qint64 kMaxResponseBytes = 16 * 1024 * 1024;
@@ -22,7 +22,8 @@ QString PostSoap(const QString &endpoint, const QString &envelope) {
 }
 
 QString PostSoapWithin(const QString &endpoint, const QString &envelope, int timeLimitMs) {
-    QNetworkRequest request(QUrl(ServiceAddress::base() + QLatin1String(kEndpointPath) + endpoint +
+    QNetworkRequest request(QUrl(ServiceAddress::base() +
+                                 QLatin1String(ServiceProtocol::kEndpointFolder) + endpoint +
                                  QLatin1String(kEndpointSuffix)));
     request.setRawHeader("Content-type", "text/xml;charset=UTF-8");
     const HttpResult result = HttpExchange::run(request, "POST", envelope.toUtf8(),

@@ -1,6 +1,6 @@
 #include "service/UrlEncode.h"
 
-#include "app/Windows1252.h"
+#include "core/Windows1252.h"
 
 #include <utility>
 

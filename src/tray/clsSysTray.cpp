@@ -1,6 +1,6 @@
 #include "tray/clsSysTray.h"
 
-#include "app/AppState.h"
+#include "core/AppState.h"
 
 namespace {
 // The shell's tip field holds 128 bytes with the closing NUL; one byte a character in ANSI.

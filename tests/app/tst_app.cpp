@@ -1,17 +1,17 @@
 #include "LoopbackServer.h"
 
 #include "app/AccessReader.h"
-#include "app/AppState.h"
-#include "app/Clock.h"
 #include "app/DbReadProcess.h"
-#include "app/DiagnosticLog.h"
 #include "app/ErrorBox.h"
-#include "app/IniGest.h"
 #include "app/InstanceLock.h"
 #include "app/ModuleMain.h"
-#include "app/SharedHelpers.h"
 #include "chat/ServiceDate.h"
-#include "service/AttachmentDownload.h"
+#include "core/AppState.h"
+#include "core/Clock.h"
+#include "core/DiagnosticLog.h"
+#include "core/IniGest.h"
+#include "core/Numbers.h"
+#include "service/DownloadFile.h"
 
 #include <QDir>
 #include <QLocale>

@@ -1,8 +1,8 @@
-#include "app/Windows1252.h"
 #include "bubble/AttachmentPath.h"
 #include "bubble/BubbleGeometry.h"
 #include "bubble/LinkTarget.h"
 #include "bubble/TextHelpers.h"
+#include "core/Windows1252.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "bubble/CtrMsg.h"
 
-#include "app/AppState.h"
+#include "core/AppState.h"
 
 #include <QDir>
 #include <QImage>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/AppState.h"
-#include "app/Clock.h"
-#include "app/Windows1252.h" // users of these fakes decode setchat texts with it
 #include "chat/ChatService.h"
 #include "chat/ChatView.h"
 #include "chat/PollTimer.h"
+#include "core/AppState.h"
+#include "core/Clock.h"
+#include "core/Windows1252.h" // users of these fakes decode setchat texts with it
 
 #include <QRegularExpression>
 #include <QStringList>

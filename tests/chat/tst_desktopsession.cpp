@@ -4,7 +4,7 @@
 #include "chat/ModuleScreenSnapshot.h"
 #include "chat/PortalScreenshot.h"
 
-#include "app/AppState.h"
+#include "core/AppState.h"
 
 #include <QDBusContext>
 #include <QDBusMessage>

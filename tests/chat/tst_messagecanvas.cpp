@@ -1,6 +1,6 @@
-#include "app/AppState.h"
 #include "bubble/ChatMessage.h"
 #include "chat/MessageCanvas.h"
+#include "core/AppState.h"
 #include "viewer/ImgFrm.h"
 
 #include <QClipboard>

@@ -2,7 +2,7 @@
 #include "ServiceProcess.h"
 
 #include "app/Units.h"
-#include "app/Windows1252.h"
+#include "core/Windows1252.h"
 
 #include <QDir>
 #include <QImage>

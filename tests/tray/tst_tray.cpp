@@ -1,6 +1,6 @@
 #include "PrivateSessionBus.h"
 
-#include "app/AppState.h"
+#include "core/AppState.h"
 #include "tray/QtTrayIconBackend.h"
 #include "tray/frmSysTray.h"
 

@@ -4,7 +4,7 @@
 #include "ChatStore.h"
 #include "ChatText.h"
 #include "PictureFolder.h"
-#include "app/Windows1252.h"
+#include "core/Windows1252.h"
 
 #include <optional>
 

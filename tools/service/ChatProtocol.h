@@ -3,6 +3,8 @@
 #include "SoapRequest.h"
 #include "SoapResponse.h"
 
+#include "core/ServiceProtocol.h"
+
 #include <QDateTime>
 
 class ChatStore;
@@ -19,10 +21,10 @@ public:
         SoapResponse::Fields fields;
     };
 
-    static constexpr auto kStatusOk = QLatin1String("OK");
+    static inline const QLatin1String kStatusOk{ServiceProtocol::kStatusOk};
     static constexpr auto kStatusRefused = QLatin1String("KO");
     static constexpr auto kStatusNoMessage = QLatin1String("nomsg");
-    static constexpr auto kStatusNoTicket = QLatin1String("noticket");
+    static inline const QLatin1String kStatusNoTicket{ServiceProtocol::kStatusNoTicket};
 
     explicit ChatProtocol(ChatStore &store)
         : m_store(store) {}

@@ -3,15 +3,19 @@
 #include "PictureFolder.h"
 #include "UploadForm.h"
 
+#include "core/ServiceProtocol.h"
+
 #include <QDateTime>
 #include <QFile>
 
 namespace {
 
-constexpr auto kChatDuePath = "/RovizeveReravav/sync_connector/ws_chat_due.php";
-constexpr auto kChatTrePath = "/RovizeveReravav/sync_connector/ws_chat_tre.php";
-constexpr auto kUploadPath = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php";
-constexpr auto kDownloadPath = "/RovizeveReravav/KD_API/Ticket/downloadimg.php";
+const std::string kChatDuePath = std::string(ServiceProtocol::kEndpointFolder) +
+                                 ServiceProtocol::kEndpointDue + ServiceProtocol::kEndpointSuffix;
+const std::string kChatTrePath = std::string(ServiceProtocol::kEndpointFolder) +
+                                 ServiceProtocol::kEndpointTre + ServiceProtocol::kEndpointSuffix;
+constexpr auto kUploadPath = ServiceProtocol::kUploadPath;
+constexpr auto kDownloadPath = ServiceProtocol::kDownloadPath;
 constexpr auto kConsolePath = "/operator";
 constexpr auto kConsoleResource = ":/operator.html";
 constexpr auto kXmlType = "text/xml; charset=utf-8";

@@ -1,9 +1,6 @@
-#include "app/SharedHelpers.h"
+#include "core/Numbers.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QLocale>
-#include <QWidget>
 
 #include <cmath>
 #include <limits>
@@ -64,28 +61,4 @@ std::optional<qint32> RoundToInt32(double value) {
 }
 std::optional<qint16> RoundToInt16(double value) {
     return roundToNearestEven<qint16>(value);
-}
-
-bool FileExists(const QString &path) {
-    if (path.isEmpty() || QFileInfo(path).isDir())
-        return false;
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly);
-}
-
-bool FolderExists(const QString &path) {
-    return !path.isEmpty() && QFileInfo(path).isDir();
-}
-
-void SetTopMost(QWidget *window, bool onTop) {
-    if (!window)
-        return;
-    const QRect geometry = window->geometry();
-    window->setAttribute(Qt::WA_ShowWithoutActivating, true);
-    // Changing the flags hides a shown window; showing it again maps it above the others.
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-    window->show();
-    if (onTop)
-        window->raise();
-    window->setGeometry(geometry);
 }

@@ -1,4 +1,4 @@
-#include "app/MessageErrorBox.h"
+#include "widgets/MessageErrorBox.h"
 
 #include <QMessageBox>
 

@@ -1,7 +1,7 @@
-#include "app/LinkFreePath.h"
+#include "core/LinkFreePath.h"
 
-#include "app/AppState.h"
-#include "app/DiagnosticLog.h"
+#include "core/AppState.h"
+#include "core/DiagnosticLog.h"
 
 #include <QDir>
 #include <QFileInfo>

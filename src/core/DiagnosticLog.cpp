@@ -1,9 +1,9 @@
-#include "app/DiagnosticLog.h"
+#include "core/DiagnosticLog.h"
 
-#include "app/AppState.h"
-#include "app/Clock.h"
-#include "app/LinkFreePath.h"
-#include "app/Windows1252.h"
+#include "core/AppState.h"
+#include "core/Clock.h"
+#include "core/LinkFreePath.h"
+#include "core/Windows1252.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "app/IniGest.h"
+#include "core/IniGest.h"
 
-#include "app/LinkFreePath.h"
-#include "app/Windows1252.h"
+#include "core/LinkFreePath.h"
+#include "core/Windows1252.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,7 +2,8 @@
 
 #include <QPointer>
 #include <QString>
-#include <QWidget>
+
+class QWidget;
 
 class TrayNotifier;
 
@@ -11,6 +12,8 @@ struct AppState {
     QString SettingsDbPath;
     QString DataPath;
     QString VatNumber;
+    // Timer, InputON, OutputON, Interface and TotalSync drive nothing; they are kept because they
+    // are keys of setws.ini, written when the file is created and read at start-up.
     qint32 Timer = 0;
     bool InputON = false;
     bool OutputON = false;

@@ -1,6 +1,6 @@
-#include "service/ResponseReader.h"
+#include "service/GetXmlValue.h"
 
-#include "app/DiagnosticLog.h"
+#include "core/DiagnosticLog.h"
 
 #include <QStringList>
 #include <QXmlStreamReader>

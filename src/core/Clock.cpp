@@ -1,4 +1,4 @@
-#include "app/Clock.h"
+#include "core/Clock.h"
 
 namespace {
 class SystemClock : public Clock {
