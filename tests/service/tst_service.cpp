@@ -384,21 +384,39 @@ private slots:
         QCOMPARE(UploadFile(writeFile({})), QStringLiteral("Errore file"));
     }
 
+    // The name goes into the query so that the service decodes exactly it.
     void download_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("query");
         QTest::addColumn<int>("status");
         QTest::addColumn<int>("length");
         QTest::addColumn<int>("brokenAfter");
         QTest::addColumn<bool>("chunked");
         QTest::addColumn<bool>("stored");
+        const QString name = kPictureName;
+        const QByteArray query = kPictureName;
         QTest::newRow("200 of exactly 50 MiB replaces the file byte for byte")
-            << 200 << kDownloadLimit << kDownloadLimit << false << true;
-        QTest::newRow("404 keeps the earlier file") << 404 << 10 << 10 << false << false;
-        QTest::newRow("broken transfer, old file kept") << 200 << 70000 << 30000 << false << false;
+            << name << query << 200 << kDownloadLimit << kDownloadLimit << false << true;
+        QTest::newRow("404 keeps the earlier file")
+            << name << query << 404 << 10 << 10 << false << false;
+        QTest::newRow("broken transfer, old file kept")
+            << name << query << 200 << 70000 << 30000 << false << false;
         QTest::newRow("chunked body growing over 50 MiB keeps the earlier file")
-            << 200 << kDownloadLimit + 1 << kDownloadLimit + 1 << true << false;
+            << name << query << 200 << kDownloadLimit + 1 << kDownloadLimit + 1 << true << false;
+        QTest::newRow("plain name as it is") << u"15_2026-12.06~1.jpg"_s << "15_2026-12.06~1.jpg"_ba
+                                             << 200 << 4 << 4 << false << true;
+        QTest::newRow("# does not end the address")
+            << u"x.jpg#frag"_s << "x.jpg%23frag"_ba << 200 << 4 << 4 << false << true;
+        QTest::newRow("& and = add no parameter")
+            << u"q.jpg&nomefile=other.jpg"_s << "q.jpg%26nomefile%3Dother.jpg"_ba << 200 << 4 << 4
+            << false << true;
+        QTest::newRow("space, + and è")
+            << u"a b+è.jpg"_s << "a%20b%2B%C3%A8.jpg"_ba << 200 << 4 << 4 << false << true;
     }
 
     void download() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, query);
         QFETCH(int, status);
         QFETCH(int, length);
         QFETCH(int, brokenAfter);
@@ -411,38 +429,14 @@ private slots:
         });
         serve();
 
-        QCOMPARE(DownloadFile(PictureDownloadUrl(kPictureName), target), stored);
+        QCOMPARE(DownloadFile(PictureDownloadUrl(name), target), stored);
         QCOMPARE(m_server->requests().size(), size_t(1));
-        QCOMPARE(m_server->requests().front().target,
-                 std::string(kPicturePath) + "?nomefile=" + kPictureName);
+        QCOMPARE(QByteArray::fromStdString(m_server->requests().front().target),
+                 kPicturePath + "?nomefile="_ba + query);
         QFile file(target);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), stored ? byteRun(length) : "earlier picture");
         QCOMPARE(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-    }
-
-    // The name goes into the query so that the service decodes exactly it.
-    void downloadName_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("query");
-        QTest::newRow("plain name as it is")
-            << u"15_2026-12.06~1.jpg"_s << "15_2026-12.06~1.jpg"_ba;
-        QTest::newRow("# does not end the address") << u"x.jpg#frag"_s << "x.jpg%23frag"_ba;
-        QTest::newRow("& and = add no parameter")
-            << u"q.jpg&nomefile=other.jpg"_s << "q.jpg%26nomefile%3Dother.jpg"_ba;
-        QTest::newRow("space, + and è") << u"a b+è.jpg"_s << "a%20b%2B%C3%A8.jpg"_ba;
-    }
-    void downloadName() {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, query);
-        m_server->server().Get(kPicturePath, [](const httplib::Request &, httplib::Response &res) {
-            res.set_content("jpeg", "image/jpeg");
-        });
-        serve();
-        QVERIFY(DownloadFile(PictureDownloadUrl(name), writeFile({})));
-        QCOMPARE(m_server->requests().size(), size_t(1));
-        QCOMPARE(QByteArray::fromStdString(m_server->requests().front().target),
-                 kPicturePath + "?nomefile="_ba + query);
     }
 
     void downloadRedirect_data() {
