@@ -90,6 +90,15 @@ void checkDeliveredOnceAndRead(const QStringList &wire, qint32 messageId) {
     QCOMPARE(find(wire, markedRead), find(wire, delivery(messageId)) + 1);
 }
 
+// Clicks the chat window's input box, then does what follows with xdotool; its exit code.
+int clickTheBoxThen(const QStringList &then) {
+    const QPoint box = kTextMsgCentreTwips / Units::kTwipsPerPixel;
+    return QProcess::execute(
+        "xdotool", QStringList{"mousemove", "--window", xdotool(kFindChat).firstKey(),
+                               QString::number(box.x()), QString::number(box.y()), "click", "1"} +
+                       then);
+}
+
 QByteArray fileBytes(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -196,12 +205,8 @@ void TestE2eChat::operatorMessageIsReadAndShowsWindowAtBottomRight() {
 }
 
 void TestE2eChat::typedMessageReachesService() {
-    const QPoint box = kTextMsgCentreTwips / Units::kTwipsPerPixel;
     // "type" takes every word after it as text, so the Return key goes on its own.
-    QCOMPARE(QProcess::execute("xdotool", {"mousemove", "--window", xdotool(kFindChat).firstKey(),
-                                           QString::number(box.x()), QString::number(box.y()),
-                                           "click", "1", "type", kTyped}),
-             0);
+    QCOMPARE(clickTheBoxThen({"type", kTyped}), 0);
     QCOMPARE(QProcess::execute("xdotool", {"key", "Return"}), 0);
     QTRY_VERIFY_WITH_TIMEOUT(find(recorded(), "^setchat ") >= 0, kGuardMs);
     const qsizetype sent = find(recorded(), "^setchat ");
@@ -265,12 +270,8 @@ void TestE2eChat::pastedPictureArrivesAsJpegAndComesBack() {
         clipboard.waitForFinished(kGuardMs);
     });
 
-    const QPoint box = kTextMsgCentreTwips / Units::kTwipsPerPixel;
     const qsizetype before = recorded().size();
-    QCOMPARE(QProcess::execute("xdotool", {"mousemove", "--window", xdotool(kFindChat).firstKey(),
-                                           QString::number(box.x()), QString::number(box.y()),
-                                           "click", "1", "key", "ctrl+v"}),
-             0);
+    QCOMPARE(clickTheBoxThen({"key", "ctrl+v"}), 0);
     QTRY_COMPARE_WITH_TIMEOUT(xdotool(kFindPreview).size(), 1, kGuardMs);
     // Nothing leaves before "Invia", whose key Return is wherever the focus is in the preview.
     QCOMPARE(count(recorded().mid(before), "SendFileChat|^setchat "), 0);

@@ -13,16 +13,21 @@
 // Guards against a client that hangs; nothing is measured against them.
 constexpr int kGuardMs = 60000;
 
-// The real client process, installed in a folder of its own: over damaged files it starts, asks
-// the service for a ticket, quits cleanly on SIGTERM (as at a session logout) and leaves the
-// files as they were, also while the service keeps its first answer waiting.
+// Where the client is when SIGTERM comes.
+enum class Waits { ForTheAnswer, ForTheHeldAnswer, InTheStartUpBox };
+enum class Planted { File, Folder };
+Q_DECLARE_METATYPE(Waits)
+Q_DECLARE_METATYPE(Planted)
+
+// The real client process, installed in a folder of its own over damaged files: it quits on
+// SIGTERM (as at a session logout) while it asks the service for a ticket, while the service
+// keeps that answer waiting, or while a start-up box runs its own event loop, and leaves the
+// files as they were.
 class TestClientProcess : public QObject {
     Q_OBJECT
 private slots:
-    void quitsCleanlyLeavingTheFilesAlone_data();
-    void quitsCleanlyLeavingTheFilesAlone();
-    void sigtermEndsTheStartUpBox_data();
-    void sigtermEndsTheStartUpBox();
+    void sigtermEndsTheClient_data();
+    void sigtermEndsTheClient();
 };
 
 // True once the process has its own SIGTERM handler (the SigCgt mask of /proc), so that the
@@ -38,34 +43,55 @@ static bool catchesSigterm(qint64 pid) {
     return false;
 }
 
-void TestClientProcess::quitsCleanlyLeavingTheFilesAlone_data() {
-    QTest::addColumn<QString>("name");
+void TestClientProcess::sigtermEndsTheClient_data() {
+    QTest::addColumn<QString>("name"); // in the application folder
+    QTest::addColumn<Planted>("planted");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("answerHeld");
+    QTest::addColumn<bool>("withVat"); // else the settings database is read
+    QTest::addColumn<Waits>("waits");
+    QTest::addColumn<int>("exitCode");
     const QByteArray binary = QByteArray::fromHex("00ff0d5b5d3d0a80fe1a9d").repeated(400);
-    QTest::newRow("binary setws.ini") << "setws.ini" << binary << false;
+    const Planted file = Planted::File;
+    QTest::newRow("binary setws.ini")
+        << "setws.ini" << file << binary << true << Waits::ForTheAnswer << 0;
     QTest::newRow("setws.ini cut mid-line")
-        << "setws.ini" << QByteArray("[Settings]\r\nTimer=18") << false;
+        << "setws.ini" << file << QByteArray("[Settings]\r\nTimer=18") << true
+        << Waits::ForTheAnswer << 0;
     // Over 64000 bytes the settings file is scanned line by line.
     QTest::newRow("binary setws.ini over 64000 bytes")
-        << "setws.ini" << binary.repeated(20) << false;
-    QTest::newRow("TempImg a file") << "TempImg" << binary << false;
-    QTest::newRow("SIGTERM while the first answer is awaited")
-        << "setws.ini" << QByteArray("[Settings]\r\nTimer=180\r\n") << true;
+        << "setws.ini" << file << binary.repeated(20) << true << Waits::ForTheAnswer << 0;
+    QTest::newRow("TempImg a file")
+        << "TempImg" << file << binary << true << Waits::ForTheAnswer << 0;
+    QTest::newRow("while the first answer is awaited")
+        << "setws.ini" << file << QByteArray("[Settings]\r\nTimer=180\r\n") << true
+        << Waits::ForTheHeldAnswer << 0;
+    // Exit code 1, as when the user dismisses the box: start-up failed.
+    QTest::newRow("setws.ini a folder: \"Errore\"")
+        << "setws.ini" << Planted::Folder << QByteArray() << true << Waits::InTheStartUpBox << 1;
+    // Without brenno-dbread beside the client no database can be read.
+    QTest::newRow("settings database unreadable: its box, then \"Errore\"")
+        << "../SetLKT10.mdb" << file << QByteArray("not a database") << false
+        << Waits::InTheStartUpBox << 1;
 }
 
-void TestClientProcess::quitsCleanlyLeavingTheFilesAlone() {
+void TestClientProcess::sigtermEndsTheClient() {
     QFETCH(QString, name);
+    QFETCH(Planted, planted);
     QFETCH(QByteArray, bytes);
-    QFETCH(bool, answerHeld);
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    QFile file(folder.filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    QFETCH(bool, withVat);
+    QFETCH(Waits, waits);
+    QTemporaryDir root;
+    const QDir app(root.filePath("app"));
+    QVERIFY(app.mkpath("."));
+    QFile file(app.filePath(name));
+    if (planted == Planted::Folder)
+        QVERIFY(app.mkdir(name));
+    else
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     file.close();
-    QVERIFY(QFile::copy(QStringLiteral(BRENNO_EXECUTABLE), folder.filePath("brenno")));
+    QVERIFY(QFile::copy(QStringLiteral(BRENNO_EXECUTABLE), app.filePath("brenno")));
 
-    QSemaphore answers(answerHeld ? 0 : 1);
+    QSemaphore answers(waits == Waits::ForTheHeldAnswer ? 0 : 1);
     LoopbackServer service;
     service.server().Post(R"(/RovizeveReravav/sync_connector/ws_chat_due\.php)",
                           [&answers](const httplib::Request &, httplib::Response &response) {
@@ -81,64 +107,25 @@ void TestClientProcess::quitsCleanlyLeavingTheFilesAlone() {
         answers.release();
     });
     qputenv("BRENNO_SERVICE_URL", QByteArray::fromStdString(service.baseUrl()));
-    client.start(folder.filePath("brenno"), {"01234567890"});
+    client.start(app.filePath("brenno"), withVat ? QStringList{"01234567890"} : QStringList());
     QVERIFY(client.waitForStarted(kGuardMs));
-    QTRY_VERIFY_WITH_TIMEOUT(!service.requests().empty(), kGuardMs);
+    const size_t asked = waits == Waits::InTheStartUpBox ? 0 : 1;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        catchesSigterm(client.processId()) && service.requests().size() == asked, kGuardMs);
 
     ::kill(pid_t(client.processId()), SIGTERM);
     QVERIFY(client.waitForFinished(kGuardMs));
     QCOMPARE(client.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(client.exitCode(), 0);
-    QCOMPARE(service.requests().size(), size_t(1));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), bytes);
-    // Damaged settings never switch the log on.
-    QVERIFY(!QFile::exists(folder.filePath("Log.txt")));
-}
-
-enum class StartUpBox { SettingsFileMissing, SettingsDatabaseUnreadable };
-Q_DECLARE_METATYPE(StartUpBox)
-
-void TestClientProcess::sigtermEndsTheStartUpBox_data() {
-    QTest::addColumn<StartUpBox>("box");
-    QTest::newRow("setws.ini a folder: \"Errore\"") << StartUpBox::SettingsFileMissing;
-    QTest::newRow("settings database unreadable: its box, then \"Errore\"")
-        << StartUpBox::SettingsDatabaseUnreadable;
-}
-
-// A modal box at start-up runs its own event loop; the signal must end it and the process.
-void TestClientProcess::sigtermEndsTheStartUpBox() {
-    QFETCH(StartUpBox, box);
-    QTemporaryDir root;
-    QVERIFY(root.isValid());
-    const QString app = root.filePath("app");
-    QVERIFY(QDir().mkdir(app));
-    QStringList arguments;
-    if (box == StartUpBox::SettingsFileMissing) {
-        QVERIFY(QDir().mkdir(app + "/setws.ini"));
-        arguments << "01234567890";
-    } else {
-        // Without brenno-dbread beside the client no database can be read.
-        QFile settings(root.filePath("SetLKT10.mdb"));
-        QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write("not a database") > 0);
+    QTEST(client.exitCode(), "exitCode");
+    QCOMPARE(service.requests().size(), asked);
+    if (planted == Planted::File) {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bytes);
     }
-    QVERIFY(QFile::copy(QStringLiteral(BRENNO_EXECUTABLE), app + "/brenno"));
-
-    QProcess client;
-    const auto stop = qScopeGuard([&] {
-        client.kill();
-        client.waitForFinished(kGuardMs);
-    });
-    client.start(app + "/brenno", arguments);
-    QVERIFY(client.waitForStarted(kGuardMs));
-    QTRY_VERIFY_WITH_TIMEOUT(catchesSigterm(client.processId()), kGuardMs);
-
-    ::kill(pid_t(client.processId()), SIGTERM);
-    QVERIFY(client.waitForFinished(kGuardMs));
-    QCOMPARE(client.exitStatus(), QProcess::NormalExit);
-    // As when the user dismisses the box: start-up failed.
-    QCOMPARE(client.exitCode(), 1);
-    QVERIFY(!QFile::exists(app + "/TempImg"));
+    if (waits == Waits::InTheStartUpBox)
+        QVERIFY(!QFileInfo::exists(app.filePath("TempImg")));
+    // Damaged settings never switch the log on.
+    QVERIFY(!QFileInfo::exists(app.filePath("Log.txt")));
 }
 
 QTEST_GUILESS_MAIN(TestClientProcess)

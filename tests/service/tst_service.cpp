@@ -50,6 +50,9 @@ enum class Peer {
 // What the probed peer sends after its status line.
 enum class Then { Nothing, EndlessBody, RedirectElsewhere };
 
+// Where the picture address sends the download.
+enum class Redirect { None, SameOrigin, OtherOrigin };
+
 // Every byte value in order, over and over: what a binary file must survive unchanged.
 QByteArray byteRun(qsizetype length) {
     QByteArray bytes(length, Qt::Uninitialized);
@@ -124,6 +127,7 @@ bool restartPeakMemory() {
 
 Q_DECLARE_METATYPE(Peer)
 Q_DECLARE_METATYPE(Then)
+Q_DECLARE_METATYPE(Redirect)
 Q_DECLARE_METATYPE(HttpOutcome)
 
 // What the client puts on the wire and how it reads the answers; exchanges run against a real
@@ -386,91 +390,80 @@ private slots:
         QCOMPARE(UploadFile(writeFile({})), QStringLiteral("Errore file"));
     }
 
+    // The name goes into the query so that the service decodes exactly it; a redirect is
+    // followed only on the service's own host and port.
     void download_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("query");
+        QTest::addColumn<Redirect>("redirect");
         QTest::addColumn<int>("status");
         QTest::addColumn<int>("length");
         QTest::addColumn<int>("brokenAfter");
         QTest::addColumn<bool>("chunked");
         QTest::addColumn<bool>("stored");
+        const QString name = kPictureName;
+        const QByteArray query = kPictureName;
+        const Redirect none = Redirect::None;
         QTest::newRow("200 of exactly 50 MiB replaces the file byte for byte")
-            << 200 << kDownloadLimit << kDownloadLimit << false << true;
-        QTest::newRow("404 keeps the earlier file") << 404 << 10 << 10 << false << false;
-        QTest::newRow("broken transfer, old file kept") << 200 << 70000 << 30000 << false << false;
+            << name << query << none << 200 << kDownloadLimit << kDownloadLimit << false << true;
+        QTest::newRow("404 keeps the earlier file")
+            << name << query << none << 404 << 10 << 10 << false << false;
+        QTest::newRow("broken transfer, old file kept")
+            << name << query << none << 200 << 70000 << 30000 << false << false;
         QTest::newRow("chunked body growing over 50 MiB keeps the earlier file")
-            << 200 << kDownloadLimit + 1 << kDownloadLimit + 1 << true << false;
+            << name << query << none << 200 << kDownloadLimit + 1 << kDownloadLimit + 1 << true
+            << false;
+        QTest::newRow("plain name as it is") << u"15_2026-12.06~1.jpg"_s << "15_2026-12.06~1.jpg"_ba
+                                             << none << 200 << 4 << 4 << false << true;
+        QTest::newRow("# does not end the address")
+            << u"x.jpg#frag"_s << "x.jpg%23frag"_ba << none << 200 << 4 << 4 << false << true;
+        QTest::newRow("& and = add no parameter")
+            << u"q.jpg&nomefile=other.jpg"_s << "q.jpg%26nomefile%3Dother.jpg"_ba << none << 200
+            << 4 << 4 << false << true;
+        QTest::newRow("space, + and è")
+            << u"a b+è.jpg"_s << "a%20b%2B%C3%A8.jpg"_ba << none << 200 << 4 << 4 << false << true;
+        QTest::newRow("redirect to the same host and port: followed")
+            << name << query << Redirect::SameOrigin << 200 << 4 << 4 << false << true;
+        QTest::newRow("redirect to another origin: refused, nothing asked there")
+            << name << query << Redirect::OtherOrigin << 200 << 4 << 4 << false << false;
     }
 
     void download() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, query);
+        QFETCH(Redirect, redirect);
         QFETCH(int, status);
         QFETCH(int, length);
         QFETCH(int, brokenAfter);
         QFETCH(bool, chunked);
         QFETCH(bool, stored);
         const QString target = writeFile("earlier picture");
-        m_server->server().Get(kPicturePath, [&](const httplib::Request &, httplib::Response &res) {
+        const auto answer = [&](const httplib::Request &, httplib::Response &res) {
             res.status = status;
             serveBytes(res, size_t(length), chunked, size_t(brokenAfter));
-        });
+        };
+        LoopbackServer elsewhere;
+        elsewhere.server().Get("/moved.jpg", answer);
+        elsewhere.start();
+        m_server->server().Get("/moved.jpg", answer);
+        m_server->server().Get(
+            kPicturePath, [&](const httplib::Request &req, httplib::Response &res) {
+                if (redirect == Redirect::None)
+                    return answer(req, res);
+                res.set_redirect((redirect == Redirect::SameOrigin ? "" : elsewhere.baseUrl()) +
+                                 "/moved.jpg");
+            });
         serve();
 
-        QCOMPARE(DownloadFile(PictureDownloadUrl(kPictureName), target), stored);
-        QCOMPARE(m_server->requests().size(), size_t(1));
-        QCOMPARE(m_server->requests().front().target,
-                 std::string(kPicturePath) + "?nomefile=" + kPictureName);
+        QCOMPARE(DownloadFile(PictureDownloadUrl(name), target), stored);
+        QCOMPARE(m_server->requests().size(), size_t(redirect == Redirect::SameOrigin ? 2 : 1));
+        QCOMPARE(QByteArray::fromStdString(m_server->requests().front().target),
+                 kPicturePath + "?nomefile="_ba + query);
+        QCOMPARE(elsewhere.requests().size(), size_t(0));
         QFile file(target);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), stored ? byteRun(length) : "earlier picture");
         QCOMPARE(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-    }
-
-    // The name goes into the query so that the service decodes exactly it.
-    void downloadName_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("query");
-        QTest::newRow("plain name as it is")
-            << u"15_2026-12.06~1.jpg"_s << "15_2026-12.06~1.jpg"_ba;
-        QTest::newRow("# does not end the address") << u"x.jpg#frag"_s << "x.jpg%23frag"_ba;
-        QTest::newRow("& and = add no parameter")
-            << u"q.jpg&nomefile=other.jpg"_s << "q.jpg%26nomefile%3Dother.jpg"_ba;
-        QTest::newRow("space, + and è") << u"a b+è.jpg"_s << "a%20b%2B%C3%A8.jpg"_ba;
-    }
-    void downloadName() {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, query);
-        m_server->server().Get(kPicturePath, [](const httplib::Request &, httplib::Response &res) {
-            res.set_content("jpeg", "image/jpeg");
-        });
-        serve();
-        QVERIFY(DownloadFile(PictureDownloadUrl(name), writeFile({})));
-        QCOMPARE(m_server->requests().size(), size_t(1));
-        QCOMPARE(QByteArray::fromStdString(m_server->requests().front().target),
-                 kPicturePath + "?nomefile="_ba + query);
-    }
-
-    void downloadRedirect_data() {
-        QTest::addColumn<bool>("sameOrigin");
-        QTest::addColumn<bool>("stored");
-        QTest::newRow("to the same host and port: followed") << true << true;
-        QTest::newRow("to another origin: refused, nothing asked there") << false << false;
-    }
-    void downloadRedirect() {
-        QFETCH(bool, sameOrigin);
-        LoopbackServer elsewhere;
-        for (httplib::Server *server : {&m_server->server(), &elsewhere.server()})
-            server->Get("/moved.jpg", [](const httplib::Request &, httplib::Response &res) {
-                res.set_content("jpeg", "image/jpeg");
-            });
-        elsewhere.start();
-        m_server->server().Get(kPicturePath, [&](const httplib::Request &, httplib::Response &res) {
-            res.set_redirect((sameOrigin ? "" : elsewhere.baseUrl()) + "/moved.jpg");
-        });
-        serve();
-        const QString target = writeFile("earlier picture");
-        QTEST(DownloadFile(PictureDownloadUrl(kPictureName), target), "stored");
-        QCOMPARE(elsewhere.requests().size(), size_t(0));
-        QFile file(target);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QTEST(file.readAll() == "jpeg", "stored");
     }
 
     void probeLink_data() {
