@@ -132,6 +132,7 @@ void TestChatFrm::sendingStacksTheAnswersInTheCorner() {
     QCOMPARE(log.filter("setchat"), (QStringList{"tre:setchat 57 YnVvbmdpb3Jubw== 0", // buongiorno
                                                  "tre:setchat 57 Z3Jhemll 0"}));      // grazie
 
+    QCOMPARE(frm.windowTitle(), "Servizio clienti Quintaro");
     // 200 and 600 twips from the right and bottom edges of the 800x800 offscreen screen.
     QCOMPARE(frm.pos(), QPoint(800 - 425 - 13, 800 - 571 - 40));
     // One-line bubbles of 410 twips stacked from the top; the first has its own left edge.
