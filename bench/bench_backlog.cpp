@@ -2,8 +2,8 @@
 // real service adapter against the floor, the same 2N + 1 exchanges made by a bare loop over
 // the same HTTP stack.
 #include "BenchTable.h"
+#include "ChatFakes.h"
 #include "LocalService.h"
-#include "NullChatView.h"
 #include "ServiceBacklog.h"
 
 #include "chat/ChatSession.h"
@@ -93,17 +93,18 @@ int main(int argc, char *argv[]) {
         AppState::instance().VatNumber = vatNumber;
         AppState::instance().IdTicket = 0;
         LiveChatService live;
-        NullChatView view;
-        NullPollTimer timer;
+        FakeChatView view;
+        FakePollTimer timer;
         ChatSession session(live, view, timer, Clock::system());
         session.InizializzaChat();
         clock.restart();
         // A hundred messages a run; the follow-up ticks fetch the rest.
-        for (int tick = 0; view.bubbles < count && tick <= count / 100 + 1; ++tick)
+        for (int tick = 0; int(view.messages.size()) < count && tick <= count / 100 + 1; ++tick)
             session.onTimerTick();
         const double sessionUs = clock.nsecsElapsed() / 1000.0 / count;
-        if (view.bubbles != count)
-            std::fprintf(stderr, "bench_backlog: the session showed %d messages\n", view.bubbles);
+        if (int(view.messages.size()) != count)
+            std::fprintf(stderr, "bench_backlog: the session showed %d messages\n",
+                         int(view.messages.size()));
         perMessageAt[i] = sessionUs;
 
         const QString n = QStringLiteral("N=%1").arg(count);

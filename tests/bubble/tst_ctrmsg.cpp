@@ -75,8 +75,6 @@ private slots:
         QTest::addColumn<int>("height");
         QTest::newRow("empty: one line") << QString() << QRect(1080, 75, 0, 245) << 410;
         QTest::newRow("one short line") << u"ciao"_s << QRect(1080, 75, 360, 245) << 410;
-        QTest::newRow("three lines from br")
-            << u"uno<br>due<br>tre"_s << QRect(1080, 75, 330, 735) << 900;
         QTest::newRow("a bare line feed is a line too")
             << u"uno\ndue"_s << QRect(1080, 75, 330, 490) << 655;
         QTest::newRow("upper-case BR is no break")
