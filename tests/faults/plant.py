@@ -59,6 +59,9 @@ def main():
             planted = True
             for file, old, new in fault["edits"]:
                 path = os.path.join(tree, file)
+                if not os.path.isfile(path):
+                    planted = False
+                    break
                 if path not in originals:
                     with open(path, encoding="utf-8") as f:
                         originals[path] = f.read()
