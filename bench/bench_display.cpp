@@ -23,7 +23,7 @@
 namespace {
 
 constexpr int kSizes[] = {1000, 10000};
-constexpr int kCanvasWidthPx = 400;
+const int kCanvasWidthPx = Units::twipsToPixels(MessageCanvas::kWidthTwips);
 constexpr int kViewportHeightPx = 435; // 11.5 cm
 
 // Texts of one to three lines, as a conversation has them.

@@ -51,7 +51,6 @@ constexpr int kBorderHeightTwips = 8550;
 constexpr quint32 kWindowColor = 0x00FFFFFF;
 constexpr quint32 kHeaderColor = 0x0000C573;
 constexpr quint32 kHeaderTextColor = 0x00FFFFFF;
-constexpr int kCanvasWidthTwips = 6000;
 constexpr int kScrollPageStep = 10;
 constexpr int kCaptureDelayMs = 500;
 
@@ -157,7 +156,7 @@ void ChatFrm::buildMessageList() {
 
     m_picture1 = new MessageCanvas(frame1);
     m_picture1->setObjectName(QStringLiteral("Picture1"));
-    m_picture1->setGeometry(twipsRect(0, 15, kCanvasWidthTwips, 6060));
+    m_picture1->setGeometry(twipsRect(0, 15, MessageCanvas::kWidthTwips, 6060));
 
     m_vScroll1 = new QScrollBar(Qt::Vertical, frame1);
     m_vScroll1->setObjectName(QStringLiteral("VScroll1"));

@@ -240,14 +240,12 @@ bool ChatSession::fetchNextMessage() {
 
     const QString status = field("status");
     if (status != kStatusOk) {
-        if (status == kStatusNoTicket) {
+        const bool ended = status == kStatusNoTicket;
+        if (ended)
             state().IdTicket = 0;
-            ImpostaIntervallo();
-            if (TrayNotifier *tray = state().trayForm)
-                tray->ShowMessageTray(kEndOfChat);
-        } else {
-            ImpostaIntervallo();
-        }
+        ImpostaIntervallo();
+        if (TrayNotifier *tray = state().trayForm; ended && tray)
+            tray->ShowMessageTray(kEndOfChat);
         return false;
     }
 
@@ -255,8 +253,8 @@ bool ChatSession::fetchNextMessage() {
     message.id = readInt32(field("id"));
     // Without an id there is nothing to mark read, and no bubble of an earlier message is
     // overwritten with it. An id that does not advance would ask for the same message for
-    // ever, with the window taken over by the run.
-    if (message.id <= 0 || message.id <= m_idUltimoMsg) {
+    // ever, with the window taken over by the run. (The last id is never below 0.)
+    if (message.id <= m_idUltimoMsg) {
         if (message.id > 0)
             WriteLog(QStringLiteral("getchat: id %1 non successivo all'ultimo letto %2, ignorato")
                          .arg(message.id)

@@ -23,7 +23,6 @@ namespace {
 // The first bubble has its own place in the design; the others span the canvas.
 constexpr int kFirstBubbleLeftTwips = 15;
 constexpr int kFirstBubbleWidthTwips = 5955;
-constexpr int kBubbleWidthTwips = 6000;
 constexpr quint32 kCanvasColor = 0x00FFFFFF;
 
 // Enough laid-out texts for a few screens of scrolling; the rest are laid out again on demand.
@@ -58,7 +57,7 @@ double MessageCanvas::addMessage(const ChatMessage &message) {
         first ? 0.0 : m_entries.back().topTwips + m_entries.back().bubble.heightTwips();
     Entry entry{top, first ? kFirstBubbleLeftTwips : 0, CtrMsg()};
     CtrMsg &filled = entry.bubble;
-    filled.setWidthTwips(first ? kFirstBubbleWidthTwips : kBubbleWidthTwips);
+    filled.setWidthTwips(first ? kFirstBubbleWidthTwips : kWidthTwips);
     filled.setData(message.time);
     filled.setIdOperatore(message.idOperatore);
     if (message.isPicture)

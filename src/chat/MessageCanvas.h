@@ -17,6 +17,9 @@ struct ChatMessage;
 class MessageCanvas : public QWidget {
     Q_OBJECT
 public:
+    // Every bubble but the first spans the canvas.
+    static constexpr int kWidthTwips = 6000;
+
     explicit MessageCanvas(QWidget *parent = nullptr);
 
     // Fills a bubble from the message and stacks it under the last one; its bottom in twips.

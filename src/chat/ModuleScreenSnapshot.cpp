@@ -13,7 +13,6 @@
 namespace ModuleScreenSnapshot {
 
 namespace {
-constexpr int kScreenshotQuality = 80;
 const QString kSaveError = QStringLiteral("Non posso salvare l'immagine. Errore GDI+:");
 } // namespace
 
@@ -29,7 +28,7 @@ bool CaptureScreen(const QString &path) {
 }
 
 bool CaptureScreen(const QString &path, const std::function<QImage()> &takePicture) {
-    return SavePictureAsJpeg(takePicture(), path, kScreenshotQuality).isEmpty();
+    return SavePictureAsJpeg(takePicture(), path, kJpegQuality).isEmpty();
 }
 
 QString SavePictureAsJpeg(const QImage &picture, const QString &path, int quality) {

@@ -7,7 +7,10 @@
 
 namespace ModuleScreenSnapshot {
 
-// Writes the whole primary screen to path as a JPEG of quality 80; false when no picture
+// Every picture the customer sends, screenshots and others, is a JPEG of this quality.
+constexpr int kJpegQuality = 80;
+
+// Writes the whole primary screen to path as a JPEG of kJpegQuality; false when no picture
 // was written. Never shows anything. Under Wayland the picture comes from the desktop portal.
 bool CaptureScreen(const QString &path);
 

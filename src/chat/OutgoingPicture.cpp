@@ -29,7 +29,8 @@ QImage forSending(const QImage &picture) {
 }
 
 QString writeJpeg(const QImage &picture, const QString &path) {
-    return ModuleScreenSnapshot::SavePictureAsJpeg(forSending(picture), path, kJpegQuality);
+    return ModuleScreenSnapshot::SavePictureAsJpeg(forSending(picture), path,
+                                                   ModuleScreenSnapshot::kJpegQuality);
 }
 
 } // namespace OutgoingPicture

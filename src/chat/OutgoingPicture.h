@@ -9,8 +9,6 @@
 namespace OutgoingPicture {
 
 constexpr int kLongSideLimit = 1920;
-// The quality screenshots are written at.
-constexpr int kJpegQuality = 80;
 
 // The part of picture inside crop; the whole picture when crop is empty or lies outside it.
 QImage cropped(const QImage &picture, const QRect &crop);
