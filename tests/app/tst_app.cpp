@@ -79,6 +79,7 @@ const QString kCannotStart = QStringLiteral(". Impossibile avviare l'applicazion
 class TestApp : public QObject {
     Q_OBJECT
 private slots:
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
     // setws.ini is created only when missing; a user's file is kept as it is. Over 64000 bytes
     // it is scanned for "key=" in any section, the value in quotes.
     void startUp_data() {
