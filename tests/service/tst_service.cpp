@@ -1,12 +1,9 @@
 #include "LoopbackServer.h"
 #include "core/AppState.h"
-#include "core/IsPlainFileName.h"
 #include "service/DownloadFile.h"
 #include "service/Envelopes.h"
 #include "service/FileUpload.h"
 #include "service/GetXmlValue.h"
-#include "service/HttpExchange.h"
-#include "service/LinkProbe.h"
 #include "service/PictureDownloadUrl.h"
 #include "service/ResponseText.h"
 #include "service/SoapTransport.h"
@@ -14,15 +11,8 @@
 
 #include <QDir>
 #include <QGuiApplication>
-#include <QScopeGuard>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
-#include <QTimer>
-
-#include <atomic>
 
 using namespace Qt::StringLiterals;
 
@@ -35,10 +25,8 @@ constexpr char kPictureName[] = "15_20261206151000.jpg";
 constexpr char kStatusPath[] = "/SOAP-ENV:Envelope/SOAP-ENV:Body/ns1:getchatResponse/status";
 constexpr char kMalformed[] = "<status>OK</status><id>1</di>";
 
-// What the probed peer sends after its status line.
-enum class Then { Nothing, EndlessBody, RedirectElsewhere };
 // How the picture address answers.
-enum class Serve { Whole, NotFound, Broken, ChunkedOverTheLimit, SameOrigin, OtherOrigin };
+enum class Serve { NotFound, Broken, ChunkedOverTheLimit, SameOrigin, OtherOrigin };
 
 // Every byte value in order, over and over: what a binary file must survive unchanged.
 QByteArray byteRun(qsizetype length) {
@@ -48,30 +36,18 @@ QByteArray byteRun(qsizetype length) {
     return bytes;
 }
 
-// byteRun(length) in pieces; a declared length is broken off after brokenAfter bytes.
-void serveBytes(httplib::Response &res, size_t length, bool chunked, size_t brokenAfter) {
-    auto provide = [=](size_t offset, httplib::DataSink &sink) {
-        static const QByteArray piece = byteRun(4096);
-        if (offset >= std::min(length, brokenAfter))
-            return chunked && (sink.done(), true); // a chunked body ends, a declared one breaks
-        return sink.write(piece.data(), std::min(size_t(piece.size()), length - offset));
-    };
-    if (chunked)
-        return res.set_chunked_content_provider("application/octet-stream", provide);
-    res.set_content_provider(length, "application/octet-stream",
-                             std::bind(provide, std::placeholders::_1, std::placeholders::_3));
-}
-
-// The one request the peer got: "METHOD target", its Content-Type and SOAPAction lines, body.
+// The requests the peer got, each as "METHOD target", its Content-Type and SOAPAction lines
+// and its body.
 std::string onTheWire(const LoopbackServer &server) {
-    if (server.requests().size() != 1)
-        return "requests: " + std::to_string(server.requests().size());
-    const LoopbackServer::Request request = server.requests().front();
-    std::string wire = request.method + " " + request.target + "\n";
-    for (const char *name : {"Content-Type", "SOAPAction"})
-        for (auto [it, last] = request.headers.equal_range(name); it != last; ++it)
-            wire += it->first + ": " + it->second + "\n";
-    return wire + request.body;
+    std::string wire;
+    for (const LoopbackServer::Request &request : server.requests()) {
+        wire += request.method + " " + request.target + "\n";
+        for (const char *name : {"Content-Type", "SOAPAction"})
+            for (auto [it, last] = request.headers.equal_range(name); it != last; ++it)
+                wire += it->first + ": " + it->second + "\n";
+        wire += request.body;
+    }
+    return wire;
 }
 
 QString envelope(const QString &operation, const QString &parameters) {
@@ -91,36 +67,9 @@ QString statusIn(const QString &fields) {
                        kStatusPath);
 }
 
-// A field of /proc/self/status in KiB ("VmRSS", "VmHWM"); 0 when it cannot be read.
-qint64 memoryKiB(const QByteArray &field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
-    const QByteArray rest = text.mid(text.indexOf(field + ':') + field.size() + 1).trimmed();
-    return text.contains(field + ':') ? rest.left(rest.indexOf(' ')).toLongLong() : 0;
-}
-
 } // namespace
 
-Q_DECLARE_METATYPE(Then)
 Q_DECLARE_METATYPE(Serve)
-
-// Answers a request with a head written out byte for byte, which cpp-httplib cannot (its
-// reason phrases are always the standard ones), and then holds the connection open.
-class RawPeer : public QTcpServer {
-public:
-    explicit RawPeer(const QByteArray &head) {
-        connect(this, &QTcpServer::newConnection, this, [this, head] {
-            QTcpSocket *socket = nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [=] {
-                received += socket->readAll();
-                if (received.endsWith("\r\n\r\n"))
-                    socket->write(head);
-            });
-        });
-        listen(QHostAddress::LocalHost);
-    }
-    QByteArray received;
-};
 
 // What the client puts on the wire and how it reads the answers; exchanges run against a real
 // peer on loopback.
@@ -178,8 +127,7 @@ private slots:
             << ResponseText("text/xml; charset=x-none", "perch\xc3\xa9") << u"perché"_s;
         QTest::newRow("answer: the first element at exactly that path")
             << statusIn("<x><status>no</status></x><status>OK</status><status>no</status>") << "OK";
-        QTest::newRow("answer: malformed, not the value before the fault")
-            << statusIn(kMalformed) << "";
+        QTest::newRow("answer: malformed, nothing") << statusIn(kMalformed) << "";
     }
     void text() {
         QFETCH(QString, text);
@@ -188,40 +136,12 @@ private slots:
 
     void malformedAnswerIsLogged() { // by the last text row; nothing before it was
         QFile log(m_logFolder.filePath("Log.txt"));
-        QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
-        const QByteArray logged = log.readAll();
+        const QByteArray logged =
+            log.open(QIODevice::ReadOnly | QIODevice::Text) ? log.readAll() : QByteArray();
         QCOMPARE(logged.count('\n'), 2); // the reason, then the whole response
-        QVERIFY2(logged.contains("- XML: <SOAP-ENV:Envelope ") &&
-                     logged.endsWith(kMalformed + "</ns1:getchatResponse></SOAP-ENV:Body>"
-                                                  "</SOAP-ENV:Envelope>\n"_ba),
+        QVERIFY2(logged.contains("- XML: <SOAP-ENV:Envelope ") && logged.contains(kMalformed) &&
+                     logged.endsWith("</SOAP-ENV:Envelope>\n"),
                  logged);
-    }
-
-    // 1 GiB while the client's event loop stalls once, as under a long paint: abandoned past the
-    // cap of 1 MiB, the peak memory grown by 64 MiB at most (about half of that the sanitizer's
-    // quarantine of what the peer, which runs in this process, and the client freed).
-    void floodIsCutOff() {
-        std::atomic<bool> flooding{false};
-        m_server->server().Get("/flood", [&](const httplib::Request &, httplib::Response &res) {
-            flooding = true;
-            serveBytes(res, size_t(1) << 30, true, size_t(1) << 30);
-        });
-        serve();
-        QTimer busy;
-        connect(&busy, &QTimer::timeout, &busy, [&] {
-            if (flooding)
-                busy.stop(), QThread::msleep(500);
-        });
-        busy.start(1);
-        QFile clearRefs(QStringLiteral("/proc/self/clear_refs")); // the peak starts afresh
-        QVERIFY(clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1);
-        const qint64 before = memoryKiB("VmRSS");
-        const QUrl url(QString::fromStdString(m_server->baseUrl()) + "/flood");
-        const HttpResult result =
-            HttpExchange::run(QNetworkRequest(url), "GET", {}, {20000, 20000, 1 << 20});
-        const qint64 growth = memoryKiB("VmHWM") - before;
-        QCOMPARE(result.outcome, HttpOutcome::TooLong);
-        QVERIFY2(before > 0 && growth < 64 * 1024, qPrintable(QString::number(growth)));
     }
 
     void postSoap() {
@@ -263,12 +183,12 @@ private slots:
     void download_data() {
         QTest::addColumn<Serve>("how");
         QTest::addColumn<bool>("stored");
-        QTest::newRow("binary file replaced byte for byte") << Serve::Whole << true;
         QTest::newRow("404 keeps the earlier file") << Serve::NotFound << false;
         QTest::newRow("broken transfer keeps the earlier file") << Serve::Broken << false;
         QTest::newRow("chunked body growing over 50 MiB keeps the earlier file")
             << Serve::ChunkedOverTheLimit << false;
-        QTest::newRow("redirect to the same host and port: followed") << Serve::SameOrigin << true;
+        QTest::newRow("redirect to the same host and port: followed, stored byte for byte")
+            << Serve::SameOrigin << true;
         QTest::newRow("redirect to another host name: refused") << Serve::OtherOrigin << false;
     }
     void download() {
@@ -276,16 +196,24 @@ private slots:
         QFETCH(bool, stored);
         const QString target = writeFile("earlier picture");
         const auto answer = [how](const httplib::Request &, httplib::Response &res) {
-            const bool over = how == Serve::ChunkedOverTheLimit;
             res.status = how == Serve::NotFound ? 404 : 200;
-            serveBytes(res, over ? 50 * 1024 * 1024 + 1 : 70000, over,
-                       how == Serve::Broken ? 30000 : SIZE_MAX);
+            if (how == Serve::ChunkedOverTheLimit) // 51 MiB
+                return res.set_chunked_content_provider("image/jpeg", [](size_t at, auto &sink) {
+                    static const std::string mib(1 << 20, 'x');
+                    return at > 50 << 20 ? (sink.done(), true) : sink.write(mib.data(), mib.size());
+                });
+            // A broken transfer stops at 30000 bytes.
+            res.set_content_provider(70000, "image/jpeg", [how](size_t at, size_t, auto &sink) {
+                const QByteArray piece = byteRun(70000).mid(at, 4096);
+                return (how != Serve::Broken || at < 30000) &&
+                       sink.write(piece.data(), piece.size());
+            });
         };
         m_server->server().Get("/moved.jpg", answer);
         m_server->server().Get(kPicturePath, [&](const httplib::Request &req, auto &res) {
+            const std::string other = "http://localhost:" + std::to_string(m_server->port());
             if (how != Serve::SameOrigin && how != Serve::OtherOrigin)
                 return answer(req, res);
-            const std::string other = "http://localhost:" + std::to_string(m_server->port());
             res.set_redirect((how == Serve::SameOrigin ? "" : other) + "/moved.jpg");
         });
         serve();
@@ -299,43 +227,6 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), stored ? byteRun(70000) : "earlier picture");
         QCOMPARE(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-    }
-
-    void probeLink_data() {
-        QTest::addColumn<QByteArray>("statusLine");
-        QTest::addColumn<Then>("then");
-        QTest::addColumn<bool>("answersOk");
-        QTest::newRow("404 that says OK") << "HTTP/1.1 404 OK"_ba << Then::Nothing << true;
-        QTest::newRow("lower-case ok") << "HTTP/1.1 200 ok"_ba << Then::Nothing << false;
-        QTest::newRow("OK, then a body that never comes: done at the head")
-            << "HTTP/1.1 200 OK"_ba << Then::EndlessBody << true;
-        QTest::newRow("redirect to a peer that says OK: not followed")
-            << "HTTP/1.1 302 Found"_ba << Then::RedirectElsewhere << false;
-    }
-    void probeLink() {
-        QFETCH(QByteArray, statusLine);
-        QFETCH(Then, then);
-        // An environment may let Qt offer HTTP/2 in clear text, which has no status text.
-        qputenv("QT_NETWORK_H2C_ALLOWED", "1");
-        const auto unset = qScopeGuard([] { qunsetenv("QT_NETWORK_H2C_ALLOWED"); });
-        RawPeer elsewhere("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
-        const QByteArray location =
-            "Location: http://127.0.0.1:" + QByteArray::number(elsewhere.serverPort()) + "/b\r\n";
-        // Waiting for the body would pass the probe's time limit.
-        RawPeer peer(statusLine + "\r\n" + (then == Then::RedirectElsewhere ? location : "") +
-                     "Content-Length: " + (then == Then::EndlessBody ? "1000000" : "0") +
-                     "\r\n\r\n");
-        QVERIFY(peer.isListening() && elsewhere.isListening());
-        QTEST(ProbeLink(QUrl(u"http://127.0.0.1:%1/a"_s.arg(peer.serverPort()))), "answersOk");
-        QCOMPARE(peer.received.left(peer.received.indexOf("\r\n")), "GET /a HTTP/1.1"_ba);
-        QVERIFY2(!peer.received.toLower().contains("upgrade"), peer.received.constData());
-        QCOMPARE(elsewhere.received, QByteArray());
-    }
-
-    void isPlainFileName() {
-        QVERIFY(IsPlainFileName(u"..foto è 15.jpg"_s));
-        for (const QString name : {"", "..", "..\\x", "C:x.jpg", "a\u009f.jpg"})
-            QVERIFY2(!IsPlainFileName(name), qPrintable(name));
     }
 };
 
