@@ -76,12 +76,11 @@ class TestLocalService : public QObject {
             body.isEmpty() ? client.Get(path, headers)
                            : client.Post(path, headers, body.toStdString(),
                                          how == Departure::TextPlain ? "text/plain" : type);
-        if (!result)
-            return {};
-        return {result->status, QByteArray::fromStdString(result->body),
-                result->get_header_value("Content-Type") + ' ' +
-                    result->get_header_value("X-Content-Type-Options") + ' ' +
-                    result->get_header_value("Content-Security-Policy")};
+        return !result ? Reply()
+                       : Reply{result->status, QByteArray::fromStdString(result->body),
+                               result->get_header_value("Content-Type") + ' ' +
+                                   result->get_header_value("X-Content-Type-Options") + ' ' +
+                                   result->get_header_value("Content-Security-Policy")};
     }
     // A row on a ticket of its own, which the row's path and body then name.
     QTestData &newRow(const char *name) {
@@ -92,6 +91,7 @@ class TestLocalService : public QObject {
 
 private slots:
     void initTestCase() { QVERIFY(m_service.start(BRENNO_SERVICE_PROGRAM, m_options, kGuardMs)); }
+    void cleanupTestCase() { QCOMPARE(m_service.stop(kGuardMs), 0); } // also under the leak checker
 
     // The console page in a headless browser: its self-test lists the tickets and sends a text
     // to the first open one (ticket 1), which the service must then list back.
