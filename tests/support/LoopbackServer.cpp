@@ -22,15 +22,9 @@ LoopbackServer::LoopbackServer() {
     });
 }
 
-LoopbackServer::~LoopbackServer() {
-    stop();
-}
-
 void LoopbackServer::start(int port) {
-    if (port == 0)
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-    else
-        m_port = m_server.bind_to_port("127.0.0.1", port) ? port : -1;
+    m_port = port == 0 ? m_server.bind_to_any_port("127.0.0.1")
+                       : (m_server.bind_to_port("127.0.0.1", port) ? port : -1);
     if (m_port < 0)
         return;
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
@@ -43,10 +37,6 @@ void LoopbackServer::stop() {
         m_server.stop();
         m_thread.join();
     }
-}
-
-std::string LoopbackServer::baseUrl() const {
-    return "http://127.0.0.1:" + std::to_string(m_port);
 }
 
 std::vector<LoopbackServer::Request> LoopbackServer::requests() const {

@@ -20,7 +20,7 @@ public:
     };
 
     LoopbackServer();
-    ~LoopbackServer();
+    ~LoopbackServer() { stop(); }
 
     httplib::Server &server() { return m_server; }
     // port 0 lets the system choose; another port brings a stopped peer back where it was.
@@ -28,7 +28,7 @@ public:
     void stop();
 
     int port() const { return m_port; }
-    std::string baseUrl() const; // "http://127.0.0.1:<port>"
+    std::string baseUrl() const { return "http://127.0.0.1:" + std::to_string(m_port); }
     std::vector<Request> requests() const;
 
 private:

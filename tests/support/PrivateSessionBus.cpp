@@ -2,7 +2,6 @@
 
 #include <QFile>
 
-namespace {
 // Bounds the daemon's start on a loaded machine; it measures nothing.
 constexpr int kStartPatienceMs = 30000;
 
@@ -22,7 +21,6 @@ const char kConfiguration[] = R"(<!DOCTYPE busconfig PUBLIC
   </policy>
 </busconfig>
 )";
-} // namespace
 
 PrivateSessionBus::PrivateSessionBus() {
     QFile configuration(m_folder.filePath(QStringLiteral("bus.conf")));

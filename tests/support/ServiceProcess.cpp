@@ -2,12 +2,8 @@
 
 #include <QUrlQuery>
 
-namespace {
-
 constexpr QLatin1String kConsoleLine("operator console at ");
 constexpr int kKillGuardMs = 30000;
-
-} // namespace
 
 ServiceProcess::~ServiceProcess() {
     if (m_process.state() != QProcess::NotRunning && stop(kKillGuardMs) == -1)

@@ -12,10 +12,7 @@
 // drive it: the port and the operator's token come from the console address it prints.
 class ServiceProcess {
 public:
-    ServiceProcess() = default;
     ~ServiceProcess();
-    ServiceProcess(const ServiceProcess &) = delete;
-    ServiceProcess &operator=(const ServiceProcess &) = delete;
 
     // False when it printed no console address within guardMs.
     bool start(const QString &program, const QStringList &options, int guardMs);
