@@ -91,8 +91,9 @@ void TestResilience::misbehavingServiceIsSurvived() {
     QFETCH(Behaviour, behaviour);
     std::mutex mutex;
     const QMap<QString, QString> ordinary{
-        {"getticket", Answers::ticket("OK", QString::number(kTicketId))},
-        {"getchat", Answers::noMessage()}};
+        {"getticket",
+         Answers::status("getticket", "OK", QStringLiteral("<id>%1</id>").arg(kTicketId))},
+        {"getchat", Answers::status("getchat", "NOMSG")}};
     // Answers by operation, in turn; then the ordinary one.
     QMap<QString, QStringList> scripts{{"getticket", {kMisbehave}},
                                        {"getchat",
