@@ -8,18 +8,13 @@
 #include <QTest>
 #include <memory>
 
-enum class Tool { Starts, FailsToStart, AlreadyRunning };
-enum class Send { Text, Screenshot, Picture };
-enum class Fault { None, NoTicket, NoCapture, NoUpload, SecondTaken, NoFolder };
+enum class Send { Nothing, Text, Screenshot, Picture };
+enum class Fault { None, NoTicket, NoUpload, Taken, NoFolder, NoStart, Running, Busy };
 
 namespace {
-const QString kGetTicket = QStringLiteral("due:getticket 01234567890");
 const QString kCommand = QStringLiteral("[CMD]supremo");
-const QString kOperatorBubble = QStringLiteral("bubble 14:05 7 ff8400/ffffff ");
 // An operator's text bubble at 14:05.
-QString op(const QString &text) {
-    return kOperatorBubble + "Testo=" + text;
-}
+const auto op = [](const QString &text) { return "bubble 14:05 7 ff8400/ffffff Testo=" + text; };
 const QString kStarted = op("L'operatore ha avviato SupRemo..");
 
 struct Rig {
@@ -30,10 +25,6 @@ struct Rig {
     FakeClock clock; // 2024-03-05 14:07:09
     ChatSession session{service, view, timer, clock};
 };
-
-QString getChat(qint64 letto, int typing = 0) {
-    return QStringLiteral("tre:getchat 57 %1 %2 01234567890").arg(letto).arg(typing);
-}
 } // namespace
 
 class TestChatSession : public QObject {
@@ -46,8 +37,6 @@ class TestChatSession : public QObject {
         m->session.InizializzaChat();
         m->log.clear();
     }
-    void tick() { m->session.onTimerTick(); }
-    QStringList log() { return m->log.replaceInStrings(m_root.path(), "ROOT"); }
 
 private slots:
     void init() {
@@ -59,177 +48,152 @@ private slots:
         QDir(m_root.path()).removeRecursively();
         QVERIFY(QDir().mkpath(state.ApplicationFolder + "/TempImg"));
     }
-    void cleanup() { AppState::instance().trayForm = nullptr; }
 
-    // One tick; "whole" compares the whole log, else only what the messages caused.
-    void poll_data() {
+    // One tick with these answers, or one thing the customer sends after asking for the ticket. The
+    // box holds text, but only a shown window types. "whole" compares the whole log, else what the
+    // messages caused and the paces but the follow-up (500 ms).
+    void session_data() {
+        QTest::addColumn<Send>("send");
+        QTest::addColumn<Fault>("fault");
         QTest::addColumn<QStringList>("answers");
         QTest::addColumn<bool>("whole");
         QTest::addColumn<QStringList>("effects");
-        QTest::addColumn<Tool>("tool");
-        const auto row = [](const char *name, const QStringList &answers,
-                            const QStringList &effects, Tool tool = Tool::Starts,
-                            bool whole = false) {
-            QTest::newRow(name) << answers << whole << effects << tool;
+        const auto poll = [](const char *name, const QStringList &answers,
+                             const QStringList &effects, Fault fault = {}, bool whole = false) {
+            QTest::newRow(name) << Send::Nothing << fault << answers << whole << effects;
         };
-        const auto at = [](const QString &data) {
-            return Answers::message({1, 7, "ciao", 0, 0, data});
+        const auto act = [](const char *name, Send send, Fault fault, const QStringList &effects) {
+            QTest::newRow(name) << send << fault << QStringList() << true
+                                << QStringList{"due:getticket 01234567890"} + effects;
         };
         const auto command = [](qint64 id, qint64 from = 7, int letto = 0) {
             return Answers::message({id, from, kCommand, 0, letto});
         };
-        // The box holds text while the window is hidden: no typing flag.
-        row("two messages: each read once shown, in order, then a quick follow-up",
-            {Answers::message({11, 7, "uno"}),
-             Answers::message({12, 0, "due<br>righe", 0, 0, "5/3/2024 14:06"})},
-            {"canvas off", getChat(0), "show", "due:setreadchat 11", "beep", "show in corner",
-             op("uno"), getChat(11), "show", "due:setreadchat 12", "show in corner",
-             "bubble 14:06 0 f0e8e3/0 Testo=due\r\nrighe", getChat(12), "interval 2000", "enable",
-             "interval 500", "canvas on"},
-            Tool::Starts, true);
-        row("noticket after a message: the chat ended, the slow pace",
-            {Answers::message({11, 7}), Answers::status("getchat", "noticket")},
-            {op("ciao"), "interval 60000", "balloon Chat terminata."});
-        row("an id that does not advance is no message",
-            {Answers::message({5, 7}), Answers::message({5, 7}), Answers::message({3, 7})},
-            {op("ciao"), "interval 2000", "interval 500"});
-        // Minute boundaries crossed up to 14:07:09 decide: more than 10 -> 20 s, else 2 s.
-        row("10 boundaries -> active", {at("2024-03-05 13:57:00.250123")},
-            {"bubble 13:57 7 ff8400/ffffff Testo=ciao", "interval 2000", "interval 500"});
-        row("11 boundaries -> idle", {at("2024-03-05 13:56:59")},
-            {"bubble 13:56 7 ff8400/ffffff Testo=ciao", "interval 20000", "interval 500"});
-        row("the tool starts once a minute, not for a replayed or the customer's command; "
-            "pictures fetched unless out of the folder",
-            {command(21), command(22), command(23, 7, 1), command(24, 0),
-             Answers::message({30, 7, "foto.jpg", 1}), Answers::message({31, 7, "../a.jpg", 1})},
-            {"start ROOT/DAruzeve.exe", kStarted, kStarted, kStarted,
-             "bubble 14:05 0 f0e8e3/0 Testo=" + kCommand,
-             "download foto.jpg to ROOT/app/TempImg/foto.jpg",
-             kOperatorBubble + "ImmagineAttach=foto.jpg",
-             kOperatorBubble + "ImmagineAttach=../a.jpg", "interval 2000", "interval 500"});
+        // Up to 14:07:09 the last message crossed 10 minute boundaries: still the quick pace.
+        poll("shown in order, each read; a repeated id is none; 10 boundaries: active",
+             {Answers::message({11, 7, "uno"}),
+              Answers::message({12, 0, "due<br>righe", 0, 0, "2024-03-05 13:57:00.250123"}),
+              Answers::message({12, 7})},
+             {"canvas off", "tre:getchat 57 0 0 01234567890", "show", "due:setreadchat 11", "beep",
+              "show in corner", op("uno"), "tre:getchat 57 11 0 01234567890", "show",
+              "due:setreadchat 12", "show in corner", "bubble 13:57 0 f0e8e3/0 Testo=due\r\nrighe",
+              "tre:getchat 57 12 0 01234567890", "interval 2000", "enable", "interval 500",
+              "canvas on"},
+             Fault::None, true);
+        poll("11 boundaries: the idle pace",
+             {Answers::message({1, 7, "ciao", 0, 0, "2024-03-05 13:56:59"})},
+             {"bubble 13:56 7 ff8400/ffffff Testo=ciao", "interval 20000"});
+        poll("noticket after a message: the chat ended, the slow pace",
+             {Answers::message({11, 7}), Answers::status("getchat", "noticket")},
+             {op("ciao"), "interval 60000", "balloon Chat terminata."});
+        poll("tool once a minute, not replayed nor the customer's; pictures only in the folder",
+             {command(21), command(22), command(23, 7, 1), command(24, 0),
+              Answers::message({30, 7, "foto.jpg", 1}), Answers::message({31, 7, "../a.jpg", 1})},
+             {"start ROOT/DAruzeve.exe", kStarted, kStarted, kStarted,
+              "bubble 14:05 0 f0e8e3/0 Testo=" + kCommand,
+              "download foto.jpg to ROOT/app/TempImg/foto.jpg",
+              "bubble 14:05 7 ff8400/ffffff ImmagineAttach=foto.jpg",
+              "bubble 14:05 7 ff8400/ffffff ImmagineAttach=../a.jpg", "interval 2000"});
         // Prefixed words are links without a request; bare ones when they answer "OK".
-        QStringList words{"HTTP://ESEMPIO.IT/a", "http://a.it",    "www.esempio.",
-                          "http:///abcdefgh",    "esempio.it/a b", "Esempio.IT/ok",
-                          "esempio.it/no"};
+        QStringList words{"HTTP://ESEMPIO.IT/a", "http://a.it",   "www.esempio.",
+                          "esempio.it/a b",      "Esempio.IT/ok", "esempio.it/no"};
         for (qint64 id = 0; id < words.size(); ++id)
             words[id] = Answers::message({id + 1, 7, words[id]});
-        row("links", words,
-            {op("HTTP://ESEMPIO.IT/a (link)"), op("http://a.it"), op("www.esempio. (link)"),
-             op("http:///abcdefgh"), op("esempio.it/a b"), "probe http://esempio.it/ok",
-             op("Esempio.IT/ok (link)"), "probe http://esempio.it/no", op("esempio.it/no"),
-             "interval 2000", "interval 500"});
-        row("a tool that fails to start says so", {command(21)},
-            {"start ROOT/DAruzeve.exe", op("Avvio di SupRemo non riuscito.."), "interval 2000",
-             "interval 500"},
-            Tool::FailsToStart);
-        row("a command while the tool runs starts nothing", {command(21)},
-            {kStarted, "interval 2000", "interval 500"}, Tool::AlreadyRunning);
-    }
-    void poll() {
-        QFETCH(Tool, tool);
-        QFETCH(bool, whole);
-        QVERIFY(QFile(m_root.filePath("DAruzeve.exe")).open(QIODevice::WriteOnly));
-        m->view.startWorks = tool != Tool::FailsToStart;
-        m->view.programRuns = tool == Tool::AlreadyRunning;
-        m->view.input = "ciao";
-        start();
-        QFETCH(QStringList, answers);
-        m->service.chatAnswers = answers;
-        tick();
-        const QRegularExpression caused(whole ? ""
-                                              : "^(start|download|probe|bubble|interval|ball)");
-        QTEST(log().filter(caused), "effects");
-    }
+        poll("links", words,
+             {op("HTTP://ESEMPIO.IT/a (link)"), op("http://a.it"), op("www.esempio. (link)"),
+              op("esempio.it/a b"), "probe http://esempio.it/ok", op("Esempio.IT/ok (link)"),
+              "probe http://esempio.it/no", op("esempio.it/no"), "interval 2000"});
+        poll("a tool that fails to start says so", {command(21)},
+             {"start ROOT/DAruzeve.exe", op("Avvio di SupRemo non riuscito.."), "interval 2000"},
+             Fault::NoStart);
+        poll("a command while the tool runs starts nothing", {command(21)},
+             {kStarted, "interval 2000"}, Fault::Running);
+        // Nested event loops deliver ticks while another operation waits for the service.
+        poll("a tick during another exchange does nothing", {command(21)}, {}, Fault::Busy, true);
 
-    void act_data() {
-        QTest::addColumn<Send>("send");
-        QTest::addColumn<Fault>("fault");
-        QTest::addColumn<QStringList>("effects");
-        const auto row = [](const char *name, Send send, Fault fault, const QStringList &effects) {
-            QTest::newRow(name) << send << fault << effects;
-        };
-        const QString setChat = "tre:setchat 57 " + QByteArray("buongiorno").toBase64() + " 0";
+        const QString setChat = QStringLiteral("tre:setchat 57 YnVvbmdpb3Jubw== 0"); // buongiorno
         const QString asked = QStringLiteral("ask Si desidera inviare una immagine dello schermo "
                                              "all'operatore del customer care Quintaro?");
         const QString picture = QStringLiteral("ROOT/app/TempImg/57_20240305140709.jpg");
         const QString notSent = QStringLiteral("warning Non è stato possibile inviare "
                                                "l'immagine all'operatore. Riprovare più tardi.");
-        const QStringList polled{"canvas off", getChat(0, 1), "interval 2000", "enable",
-                                 "canvas on"};
-        const QStringList captured{kGetTicket, asked, "hide", "settle", "capture " + picture};
-        row("accepted: sent, polled, then the box emptied", Send::Text, Fault::None,
-            QStringList{kGetTicket, setChat} + polled + QStringList{"clear input"});
-        row("ticket id beyond 32 bits: warning, the text stays", Send::Text, Fault::NoTicket,
-            {kGetTicket, "warning Nessun ticket abilitato per la gestione a mezzo chat."});
-        row("screenshot: captured, uploaded, announced, polled, shown again", Send::Screenshot,
-            Fault::None,
+        const QStringList polled{"canvas off", "tre:getchat 57 0 1 01234567890", "interval 2000",
+                                 "enable", "canvas on"};
+        const QStringList captured{asked, "hide", "settle", "capture " + picture};
+        act("accepted: sent, polled, then the box emptied", Send::Text, Fault::None,
+            QStringList{setChat} + polled + QStringList{"clear input"});
+        act("ticket id beyond 32 bits: warning, the text stays", Send::Text, Fault::NoTicket,
+            {"warning Nessun ticket abilitato per la gestione a mezzo chat."});
+        act("screenshot: sent, announced, polled, shown again", Send::Screenshot, Fault::None,
             captured +
                 QStringList{"upload " + picture, "tre:setchat 57 NTdfMjAyNDAzMDUxNDA3MDkuanBn 1"} +
                 polled + QStringList{"show for user"});
-        row("screenshot not captured: nothing sent", Send::Screenshot, Fault::NoCapture,
-            captured + QStringList{"show for user"});
-        row("picture in a second that has one: the next second", Send::Picture, Fault::SecondTaken,
-            QStringList{kGetTicket, "upload ROOT/app/TempImg/57_20240305140710.jpg",
+        act("picture in a second that has one: the next second", Send::Picture, Fault::Taken,
+            QStringList{"upload ROOT/app/TempImg/57_20240305140710.jpg",
                         "tre:setchat 57 NTdfMjAyNDAzMDUxNDA3MTAuanBn 1"} +
                 polled);
-        row("picture not uploaded: not announced, the customer told", Send::Picture,
-            Fault::NoUpload, {kGetTicket, "upload " + picture, "show for user", notSent});
-        row("picture not written: nothing sent, the customer told", Send::Picture, Fault::NoFolder,
-            {kGetTicket, notSent});
+        act("picture not uploaded: not announced, the customer told", Send::Picture,
+            Fault::NoUpload, {"upload " + picture, "show for user", notSent});
+        act("picture not written: nothing sent, the customer told", Send::Picture, Fault::NoFolder,
+            {notSent});
     }
-    void act() {
+    void session() {
         QFETCH(Send, send);
         QFETCH(Fault, fault);
-        start();
-        m->view.shown = true;
-        m->view.input = "buongiorno";
-        m->view.captureWorks = fault != Fault::NoCapture;
-        m->service.uploadWorks = fault != Fault::NoUpload;
+        QFETCH(QStringList, answers);
+        QFETCH(bool, whole);
+        QVERIFY(QFile(m_root.filePath("DAruzeve.exe")).open(QIODevice::WriteOnly));
         const QDir pictures(AppState::instance().ApplicationFolder + "/TempImg");
-        if (fault == Fault::SecondTaken)
+        if (fault == Fault::Taken)
             QVERIFY(QFile(pictures.filePath("57_20240305140709.jpg")).open(QIODevice::WriteOnly));
         if (fault == Fault::NoFolder)
             QVERIFY(QDir(pictures).removeRecursively());
+        start();
         if (fault == Fault::NoTicket)
             m->service.answers["getticket"] =
                 Answers::status("getticket", "OK", "<id>2147483648</id>");
+        m->service.chatAnswers = answers;
+        m->service.uploadWorks = fault != Fault::NoUpload;
+        m->view.startWorks = fault != Fault::NoStart;
+        m->view.programRuns = fault == Fault::Running;
+        m->view.shown = send != Send::Nothing;
+        m->service.inProgress = fault == Fault::Busy;
+        m->view.input = "buongiorno";
         QImage picture(64, 48, QImage::Format_RGB32);
         picture.fill(Qt::green);
-        if (send == Send::Screenshot)
-            m->session.sendScreenshot();
-        else if (send == Send::Picture)
-            m->session.sendPicture(picture);
-        else
+        if (send == Send::Nothing)
+            m->session.onTimerTick();
+        else if (send == Send::Text)
             m->session.sendMessage();
-        QTEST(log(), "effects");
+        else if (send == Send::Screenshot)
+            m->session.sendScreenshot();
+        else
+            m->session.sendPicture(picture);
+        const QRegularExpression caused(
+            whole ? "" : "^(start|download|probe|bubble|interval \\d{4}|ball)");
+        QTEST(m->log.replaceInStrings(m_root.path(), "ROOT").filter(caused), "effects");
     }
 
     // A backlog arrives a hundred messages a tick, each run in one loop; ticks that arrive during
-    // a running operation (nested event loops deliver them) start nothing.
+    // a run (nested event loops deliver them) start nothing.
     void longBacklogRunsInBoundedRunsOnAFlatStack() {
         start();
-        m->service.inProgress = true;
-        tick();
-        QVERIFY(m->log.isEmpty());
-        m->service.inProgress = false;
         for (int id = 1; id <= 10000; ++id)
             m->service.chatAnswers << Answers::message({id, 7});
         quintptr deepest = ~quintptr(0), shallowest = 0;
         int nestedTicks = 0;
         m->service.duringPost = [&] {
-            const auto frame = quintptr(__builtin_frame_address(0));
-            deepest = qMin(deepest, frame);
-            shallowest = qMax(shallowest, frame);
+            deepest = qMin(deepest, quintptr(__builtin_frame_address(0)));
+            shallowest = qMax(shallowest, quintptr(__builtin_frame_address(0)));
             if (nestedTicks++ < 3)
-                tick();
+                m->session.onTimerTick();
         };
-        tick();
+        m->session.onTimerTick();
         QCOMPARE(m->view.messages.size(), 100);
         for (int ticks = 0; ticks < 100; ++ticks)
-            tick();
+            m->session.onTimerTick();
         QCOMPARE(m->view.messages.size(), 10000);
         QCOMPARE(m->log.filter("getchat").size(), 10001);
-        QCOMPARE(m->log.filter("getchat").last(), getChat(10000));
         QVERIFY2(shallowest - deepest < 4096, qPrintable(QString::number(shallowest - deepest)));
     }
 };

@@ -89,8 +89,7 @@ struct FakeChatService : ChatService, EffectWriter {
 struct FakeChatView : ChatView, TrayNotifier, EffectWriter {
     using EffectWriter::EffectWriter;
 
-    bool shown = false, answerYes = true, captureWorks = true, startWorks = true,
-         programRuns = false;
+    bool shown = false, startWorks = true, programRuns = false;
     QString input;
     QList<ChatMessage> messages;
 
@@ -114,9 +113,9 @@ struct FakeChatView : ChatView, TrayNotifier, EffectWriter {
                           m.isLink ? " (link)" : ""));
     }
     void showWarning(const QString &text) override { note("warning " + text); }
-    bool askYesNo(const QString &question) override { return note("ask " + question, answerYes); }
+    bool askYesNo(const QString &question) override { return note("ask " + question, true); }
     void waitForScreenToSettle() override { note("settle"); }
-    bool captureScreen(const QString &to) override { return note("capture " + to, captureWorks); }
+    bool captureScreen(const QString &to) override { return note("capture " + to, true); }
     bool startProgram(const QString &path) override { return note("start " + path, startWorks); }
     bool programRunning() const override { return programRuns; }
     void endProcess() override { note("end process"); }
