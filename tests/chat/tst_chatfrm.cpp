@@ -4,7 +4,6 @@
 #include "chat/MessageCanvas.h"
 #include "chat/MessageListGeometry.h"
 
-#include <QClipboard>
 #include <QDir>
 #include <QImageReader>
 #include <QLineEdit>
@@ -17,8 +16,7 @@
 #include <QTest>
 #include <QTimer>
 
-// How a picture reaches the chat window, and what the customer does in its preview.
-enum class Source { Paste, DropOnWindow, DropOnInput };
+// What the customer does in a picture's preview.
 enum class Answer { Send, CropAndSend, Cancel };
 
 namespace {
@@ -148,82 +146,55 @@ private slots:
                  qPrintable(QStringLiteral("%1 %2").arg(blue).arg(white)));
     }
 
-    void picturesArePreviewedThenSent_data() {
-        QTest::addColumn<Source>("source");
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<Answer>("answer");
-        QTest::addColumn<QStringList>("seen"); // the dialogs: a box's text, else the caption
-        QTest::addColumn<QStringList>("sent"); // "<file> <format> <width>x<height>" of each upload
-        const QString first = "57_20240305140709.jpg jpeg ", preview = "Invia immagine";
-        QTest::newRow("Ctrl+V, crop: only the dragged part")
-            << Source::Paste << QStringList() << Answer::CropAndSend << QStringList{preview}
-            << QStringList{first + "32x16"};
-        QTest::newRow("Annulla: nothing leaves") << Source::Paste << QStringList() << Answer::Cancel
-                                                 << QStringList{preview} << QStringList();
-        QTest::newRow("drop on the window: one preview each, in order")
-            << Source::DropOnWindow << QStringList{"b.png", "a.png"} << Answer::Send
-            << QStringList{preview, preview}
-            << QStringList{first + "32x16", "57_20240305140710.jpg jpeg 64x48"};
-        QTest::newRow("drop on the input box: the text file refused")
-            << Source::DropOnInput << QStringList{"note.txt", "a.png"} << Answer::Send
-            << QStringList{"box Si possono inviare solo immagini.", preview}
-            << QStringList{first + "64x48"};
-    }
-    void picturesArePreviewedThenSent() {
-        QFETCH(Source, source);
-        QFETCH(QStringList, files);
-        QFETCH(Answer, answer);
+    // Dropped with Shift, which proposes a move that would let the file manager delete the
+    // customer's files: copied. The text file refused, each picture previewed in turn.
+    void droppedPicturesArePreviewedInTurn() {
         QTemporaryDir root;
         AppState::instance().ApplicationFolder = root.filePath("app");
         QVERIFY(QDir(root.path()).mkpath("app/TempImg"));
         QImage picture(64, 48, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);
         QVERIFY(picture.save(root.filePath("a.png")));
-        QVERIFY(picture.scaled(32, 16).save(root.filePath("b.png")));
+        QVERIFY(picture.scaled(16, 16).save(root.filePath("b.png")));
         QFile note(root.filePath("note.txt"));
         QVERIFY(note.open(QIODevice::WriteOnly) && note.write("appunti\n") > 0);
         QMimeData mime;
-        for (const QString &file : files)
+        for (const char *file : {"note.txt", "a.png", "b.png", "a.png"})
             mime.setUrls(mime.urls() << QUrl::fromLocalFile(root.filePath(file)));
-        mime.setText(files.join('\n')); // file managers add the paths as text
+        mime.setText("note.txt\na.png\nb.png\na.png"); // file managers add the paths as text
 
         Window w;
-        QStringList seen;
+        QStringList seen; // a box's text, else the dialog's caption
+        QList<Answer> answers{Answer::CropAndSend, Answer::Send, Answer::Cancel};
         QTimer responder; // answers each dialog from inside its own event loop
-        QObject::connect(&responder, &QTimer::timeout, [&seen, answer] {
+        QObject::connect(&responder, &QTimer::timeout, [&] {
             auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            auto *box = qobject_cast<QMessageBox *>(dialog);
             if (!dialog)
                 return;
+            auto *box = qobject_cast<QMessageBox *>(dialog);
             seen << (box ? "box " + box->text() : dialog->windowTitle());
+            const Answer answer = box ? Answer::Send : answers.takeFirst();
             // The 64 x 48 picture shows at its own size, centred in the 240 x 160 area.
             if (auto *area = dialog->findChild<QWidget *>("CropArea");
-                area && answer == Answer::CropAndSend) {
+                answer == Answer::CropAndSend) {
                 QTest::mousePress(area, Qt::LeftButton, {}, QPoint(88, 56));
                 QTest::mouseMove(area, QPoint(119, 71));
                 QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(119, 71));
             }
-            box || answer != Answer::Cancel ? dialog->accept() : dialog->reject();
+            answer == Answer::Cancel ? dialog->reject() : dialog->accept();
         });
         responder.start(0);
-        if (source == Source::Paste) {
-            QGuiApplication::clipboard()->setImage(picture);
-            QTest::keyClick(w.textMsg, Qt::Key_V, Qt::ControlModifier);
-        } else {
-            // Shift proposes a move, which would let the file manager delete the customer's file.
-            QWidget *target =
-                source == Source::DropOnInput ? w.textMsg : static_cast<QWidget *>(&w.frm);
-            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &mime,
-                                  Qt::LeftButton, Qt::ShiftModifier);
-            QCoreApplication::sendEvent(target, &enter);
-            QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
-                            Qt::ShiftModifier);
-            QCoreApplication::sendEvent(target, &drop);
-            QCOMPARE(drop.dropAction(), Qt::CopyAction);
-            QCoreApplication::processEvents(); // the previews come after the drop
-        }
-        QTEST(seen, "seen");
-        QStringList sent;
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                              Qt::ShiftModifier);
+        QCoreApplication::sendEvent(w.textMsg, &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                        Qt::ShiftModifier);
+        QCoreApplication::sendEvent(w.textMsg, &drop);
+        QCOMPARE(drop.dropAction(), Qt::CopyAction);
+        QCoreApplication::processEvents(); // the previews come after the drop
+        QCOMPARE(seen, (QStringList{"box Si possono inviare solo immagini.", "Invia immagine",
+                                    "Invia immagine", "Invia immagine"}));
+        QStringList sent; // "<file> <format> <width>x<height>" of each upload
         for (const QString &upload : w.log.filter(QRegularExpression("^upload "))) {
             QImageReader jpeg(upload.section(' ', 1));
             sent << QStringLiteral("%1 %2 %3x%4")
@@ -231,7 +202,8 @@ private slots:
                         .arg(jpeg.size().width())
                         .arg(jpeg.size().height());
         }
-        QTEST(sent, "sent");
+        QCOMPARE(sent, (QStringList{"57_20240305140709.jpg jpeg 32x16",
+                                    "57_20240305140710.jpg jpeg 16x16"}));
     }
 };
 
