@@ -29,8 +29,10 @@ private slots:
 void TestResilience::misbehavingServiceIsSurvived() {
     QFETCH(Behaviour, behaviour);
     const QString setChat = QStringLiteral("setchat QnVvbmdpb3JubywgbGEgc3RhbXBhIG5vbiBwYXJ0ZQ==");
-    const QString ticket = Answers::status("getticket", "OK", "<id>57</id>"), sent = Answers::status("setchat", "OK");
-    const QString read = Answers::status("setreadchat", "OK"), none = Answers::status("getchat", "NOMSG");
+    const QString ticket = Answers::status("getticket", "OK", "<id>57</id>"),
+                  sent = Answers::status("setchat", "OK");
+    const QString read = Answers::status("setreadchat", "OK"),
+                  none = Answers::status("getchat", "NOMSG");
     const QString primo = Answers::message({1, 7, "primo"});
     const QString secondo = Answers::message({2, 7, "secondo"});
     // The exchanges in order: each request as its operation and the last message read, the
