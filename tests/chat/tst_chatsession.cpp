@@ -88,12 +88,17 @@ private slots:
              {op("ciao"), "interval 60000", "balloon Chat terminata."});
         poll("tool once a minute, not replayed nor the customer's; pictures only in the folder",
              {command(21), command(22), command(23, 7, 1), command(24, 0),
-              Answers::message({30, 7, "foto.jpg", 1}), Answers::message({31, 7, "../a.jpg", 1})},
+              Answers::message({30, 7, "foto.jpg", 1}), Answers::message({31, 7, "../a.jpg", 1}),
+              Answers::message({32, 7, "..\\a.jpg", 1}), Answers::message({33, 7, "c:a.jpg", 1}),
+              Answers::message({34, 7, "a\u0085.jpg", 1})},
              {"start ROOT/DAruzeve.exe", kStarted, kStarted, kStarted,
               "bubble 14:05 0 f0e8e3/0 Testo=" + kCommand,
               "download foto.jpg to ROOT/app/TempImg/foto.jpg",
               "bubble 14:05 7 ff8400/ffffff ImmagineAttach=foto.jpg",
-              "bubble 14:05 7 ff8400/ffffff ImmagineAttach=../a.jpg", "interval 2000"});
+              "bubble 14:05 7 ff8400/ffffff ImmagineAttach=../a.jpg",
+              "bubble 14:05 7 ff8400/ffffff ImmagineAttach=..\\a.jpg",
+              "bubble 14:05 7 ff8400/ffffff ImmagineAttach=c:a.jpg",
+              "bubble 14:05 7 ff8400/ffffff ImmagineAttach=a\u0085.jpg", "interval 2000"});
         // Prefixed words are links without a request; bare ones when they answer "OK".
         QStringList words{"HTTP://ESEMPIO.IT/a", "http://a.it",   "www.esempio.",
                           "esempio.it/a b",      "Esempio.IT/ok", "esempio.it/no"};

@@ -178,6 +178,7 @@ private slots:
     void pictures() {
         QCOMPARE(call(kUpload + "a.JPEG"s, uploadBody(kPng)).status, 200);
         QCOMPARE(call(kUpload + "a.JPEG"s, uploadBody("2")).status, 409);
+        QCOMPARE(call(kUpload + "a.html"s, uploadBody("<p>")).status, 415);
         QCOMPARE(call(kDownload + "a.JPEG"s).body, kPng);
         QVERIFY(QFile::copy(m_folder.filePath("a.JPEG"), m_folder.filePath("b.svg")));
         QCOMPARE(call(kDownload + "b.svg"s).safety, "application/octet-stream nosniff sandbox");

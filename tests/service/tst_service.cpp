@@ -4,6 +4,8 @@
 #include "service/Envelopes.h"
 #include "service/FileUpload.h"
 #include "service/GetXmlValue.h"
+#include "service/HttpExchange.h"
+#include "service/LinkProbe.h"
 #include "service/PictureDownloadUrl.h"
 #include "service/ResponseText.h"
 #include "service/SoapTransport.h"
@@ -11,8 +13,11 @@
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -27,6 +32,29 @@ constexpr char kMalformed[] = "<status>OK</status><id>1</di>";
 
 // How the picture address answers.
 enum class Serve { NotFound, Broken, ChunkedOverTheLimit, SameOrigin, OtherOrigin };
+
+// Answers each request with its head as written (cpp-httplib writes only the standard reason
+// phrases), or never when it is empty, then drips one byte of body every 200 ms for ever.
+class RawPeer : public QTcpServer {
+public:
+    explicit RawPeer(const QByteArray &head) {
+        connect(this, &QTcpServer::newConnection, this, [this, head] {
+            QTcpSocket *socket = nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket, head] {
+                received += socket->readAll();
+                if (head.isEmpty() || !received.endsWith("\r\n\r\n"))
+                    return;
+                socket->write(head);
+                auto *drip = new QTimer(socket);
+                connect(drip, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+                drip->start(200);
+            });
+        });
+        listen(QHostAddress::LocalHost);
+    }
+    QUrl url() const { return QUrl(u"http://127.0.0.1:%1/a"_s.arg(serverPort())); }
+    QByteArray received;
+};
 
 // Every byte value in order, over and over: what a binary file must survive unchanged.
 QByteArray byteRun(qsizetype length) {
@@ -70,6 +98,7 @@ QString statusIn(const QString &fields) {
 } // namespace
 
 Q_DECLARE_METATYPE(Serve)
+Q_DECLARE_METATYPE(HttpOutcome)
 
 // What the client puts on the wire and how it reads the answers; exchanges run against a real
 // peer on loopback.
@@ -176,6 +205,43 @@ private slots:
         QCOMPARE(UploadFile(path, &status), QString());
         QCOMPARE(status, 0);
         QCOMPARE(UploadFile(writeFile({})), u"Errore file"_s);
+    }
+
+    // Every row allows 1 MiB of body, 500 ms of silence and 1500 ms in all.
+    void hostilePeer_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<HttpOutcome>("outcome");
+        QTest::newRow("silent: abandoned for silence") << QByteArray() << HttpOutcome::Silent;
+        QTest::newRow("a byte every 200 ms: abandoned at the deadline")
+            << "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n"_ba << HttpOutcome::Overdue;
+        QTest::newRow("declared length over the cap: abandoned at the head")
+            << "HTTP/1.1 200 OK\r\nContent-Length: 1048577\r\n\r\n"_ba << HttpOutcome::TooLong;
+    }
+    void hostilePeer() {
+        QFETCH(QByteArray, head);
+        RawPeer peer(head);
+        QTEST(
+            HttpExchange::run(QNetworkRequest(peer.url()), "GET", {}, {500, 1500, 1 << 20}).outcome,
+            "outcome");
+    }
+
+    // The status text alone decides, and the head is enough.
+    void probeLink_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<bool>("answersOk");
+        QTest::newRow("404 that says OK, a body that never ends")
+            << "HTTP/1.1 404 OK\r\nContent-Length: 1000000\r\n\r\n"_ba << true;
+        QTest::newRow("lower-case ok")
+            << "HTTP/1.1 200 ok\r\nContent-Length: 0\r\n\r\n"_ba << false;
+    }
+    void probeLink() {
+        QFETCH(QByteArray, head);
+        // An environment may let Qt offer HTTP/2 in clear text, which has no status text.
+        qputenv("QT_NETWORK_H2C_ALLOWED", "1");
+        RawPeer peer(head);
+        QTEST(ProbeLink(peer.url()), "answersOk");
+        qunsetenv("QT_NETWORK_H2C_ALLOWED");
+        QCOMPARE(peer.received.left(peer.received.indexOf("\r\n")), "GET /a HTTP/1.1"_ba);
     }
 
     // The name goes into the query so that the service decodes exactly it; a redirect is
