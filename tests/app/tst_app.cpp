@@ -1,4 +1,5 @@
 #include "LoopbackServer.h"
+#include "TestFiles.h"
 
 #include "app/AccessReader.h"
 #include "app/DbReadProcess.h"
@@ -16,17 +17,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-// The file's bytes; null when it cannot be read.
-static QByteArray bytesOf(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-static bool writeFile(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 using Outcome = ModuleMain::Outcome;
 Q_DECLARE_METATYPE(Outcome)

@@ -1,3 +1,5 @@
+#include "TestFiles.h"
+
 #include "bubble/CtrMsg.h"
 
 #include "core/AppState.h"
@@ -23,8 +25,7 @@ private slots:
         const QString folder = m_appFolder.path() + u"/TempImg/"_s;
         QVERIFY(QImage(644, 322, QImage::Format_RGB32).save(folder + u"wide.png"_s));
         QVERIFY(QImage(100, 100, QImage::Format_RGB32).save(folder + u"../outside.png"_s));
-        QFile notes(folder + u"notes.png"_s);
-        QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("solo testo") > 0);
+        QVERIFY(writeFile(folder + u"notes.png"_s, "solo testo"));
     }
 
     void operatorBubble() {

@@ -1,3 +1,5 @@
+#include "TestFiles.h"
+
 #include "bubble/ChatMessage.h"
 #include "chat/MessageCanvas.h"
 #include "core/AppState.h"
@@ -16,8 +18,7 @@ const QString kLink = QStringLiteral("https://esempio.it/Pagina");
 const QString kCode = QStringLiteral("codice ABC-123 da copiare");
 
 qint64 residentKiB() {
-    QFile file(QStringLiteral("/proc/self/status"));
-    const QByteArray status = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QByteArray status = bytesOf(QStringLiteral("/proc/self/status"));
     return status.mid(status.indexOf("VmRSS:") + 6).trimmed().split(' ').value(0).toLongLong();
 }
 } // namespace

@@ -1,5 +1,6 @@
 #include "LoopbackServer.h"
 #include "ServiceProcess.h"
+#include "TestFiles.h"
 
 #include "app/Units.h"
 #include "core/Windows1252.h"
@@ -53,11 +54,6 @@ QMap<QString, int> xdotool(const QStringList &arguments) {
         values.insert(line.section('=', 0, 0), line.section('=', 1).toInt());
     values.remove(QString());
     return values;
-}
-
-QByteArray fileBytes(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -179,12 +175,11 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(xdotool(kFindChat).size(), 1, kGuardMs);
 
         // The operator's picture is fetched once, after its message was delivered and marked read.
-        const QByteArray bytes = fileBytes(m_root.filePath("picture.png"));
+        const QByteArray bytes = bytesOf(m_root.filePath("picture.png"));
         const QJsonObject picture = operatorCall("/pictures?name=e2e.png", bytes, "image/png");
         const QString name = picture["name"].toString(),
                       id = QString::number(picture["id"].toInt());
-        QTRY_COMPARE_WITH_TIMEOUT(fileBytes(m_root.filePath("app/TempImg/" + name)), bytes,
-                                  kGuardMs);
+        QTRY_COMPARE_WITH_TIMEOUT(bytesOf(m_root.filePath("app/TempImg/" + name)), bytes, kGuardMs);
         const qsizetype fetched = awaitLine("^GET .*downloadimg\\.php\\?nomefile=" + name + ' ');
         QVERIFY(fetched > 1);
         QCOMPARE(awaitLine("^getchat .* status=OK .* id=" + id + ' '), fetched - 2);

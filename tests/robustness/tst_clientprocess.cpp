@@ -1,3 +1,5 @@
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -45,9 +47,7 @@ private slots:
         QFETCH(bool, asked);
         QTemporaryDir root;
         const QDir app(root.filePath("app"));
-        QFile file(app.filePath(name));
-        QVERIFY(app.mkpath(".") && file.open(QIODevice::WriteOnly) && file.write(bytes) > 0);
-        file.close();
+        QVERIFY(app.mkpath(".") && writeFile(app.filePath(name), bytes));
         QVERIFY(QFile::copy(QStringLiteral(BRENNO_EXECUTABLE), app.filePath("brenno")));
         // Takes connections and never answers.
         QTcpServer service;
@@ -66,8 +66,7 @@ private slots:
         QVERIFY(client.waitForFinished());
         // A process the signal ends, not the client, has exit code 15.
         QTEST(client.exitCode(), "exitCode");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), bytes);
+        QCOMPARE(bytesOf(app.filePath(name)), bytes);
         // Start-up that ends in its box goes no further; damaged settings never switch the log on.
         QCOMPARE(QFileInfo::exists(app.filePath("TempImg")), asked);
         QVERIFY(!QFileInfo::exists(app.filePath("Log.txt")));

@@ -1,4 +1,5 @@
 #include "LoopbackServer.h"
+#include "TestFiles.h"
 #include "core/AppState.h"
 #include "service/DownloadFile.h"
 #include "service/Envelopes.h"
@@ -113,11 +114,10 @@ class TestService : public QObject {
         m_server->start();
         qputenv("BRENNO_SERVICE_URL", QByteArray::fromStdString(m_server->baseUrl()));
     }
-    QString writeFile(const QByteArray &content) {
-        QFile file(m_folder.filePath(kPictureName));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(content);
-        return file.fileName();
+    QString writePicture(const QByteArray &content) {
+        const QString path = m_folder.filePath(kPictureName);
+        writeFile(path, content);
+        return path;
     }
 
 private slots:
@@ -192,7 +192,7 @@ private slots:
             res.set_content("Non autorizzato", "text/html");
         });
         serve();
-        const QString path = writeFile(byteRun(64)); // one Base64 line of 72, one of 16
+        const QString path = writePicture(byteRun(64)); // one Base64 line of 72, one of 16
         int status = 0;
         QCOMPARE(UploadFile(path, &status), u"Non autorizzato"_s);
         QCOMPARE(status, 401); // the caller tells a refusal from a stored file by it
@@ -204,7 +204,7 @@ private slots:
         m_server->stop(); // a failed exchange answers nothing, whatever sent it
         QCOMPARE(UploadFile(path, &status), QString());
         QCOMPARE(status, 0);
-        QCOMPARE(UploadFile(writeFile({})), u"Errore file"_s);
+        QCOMPARE(UploadFile(writePicture({})), u"Errore file"_s);
     }
 
     // Every row allows 1 MiB of body, 500 ms of silence and 1500 ms in all.
@@ -260,7 +260,7 @@ private slots:
     void download() {
         QFETCH(Serve, how);
         QFETCH(bool, stored);
-        const QString target = writeFile("earlier picture");
+        const QString target = writePicture("earlier picture");
         const auto answer = [how](const httplib::Request &, httplib::Response &res) {
             res.status = how == Serve::NotFound ? 404 : 200;
             if (how == Serve::ChunkedOverTheLimit) // 51 MiB
@@ -289,9 +289,7 @@ private slots:
         QCOMPARE(m_server->requests().front().target,
                  std::string(kPicturePath) + "?nomefile=a%20b%2B%C3%A8%23%26n%3D.jpg");
         QCOMPARE(m_server->requests().back().target == "/moved.jpg", how == Serve::SameOrigin);
-        QFile file(target);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), stored ? byteRun(70000) : "earlier picture");
+        QCOMPARE(bytesOf(target), stored ? byteRun(70000) : "earlier picture");
         QCOMPARE(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 };
