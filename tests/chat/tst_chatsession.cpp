@@ -85,7 +85,10 @@ private slots:
              {"bubble 13:56 7 ff8400/ffffff Testo=ciao", "interval 20000"});
         poll("noticket after a message: the chat ended, the slow pace",
              {Answers::message({11, 7}), Answers::status("getchat", "noticket")},
-             {op("ciao"), "interval 60000", "balloon Chat terminata."});
+             {"canvas off", "tre:getchat 57 0 0 01234567890", "show", "due:setreadchat 11", "beep",
+              "show in corner", op("ciao"), "tre:getchat 57 11 0 01234567890", "interval 60000",
+              "enable", "balloon Chat terminata.", "canvas on"},
+             Fault::None, true);
         poll("tool once a minute, not replayed nor the customer's; pictures only in the folder",
              {command(21), command(22), command(23, 7, 1), command(24, 0),
               Answers::message({30, 7, "foto.jpg", 1}), Answers::message({31, 7, "../a.jpg", 1}),
