@@ -43,6 +43,10 @@ HttpResult HttpExchange::run(const QNetworkRequest &request, const QByteArray &m
     QNetworkAccessManager manager;
     std::unique_ptr<QNetworkReply> reply(send(manager, request, method, body));
     reply->setReadBufferSize(kReadBufferBytes);
+    // A request with a body starts later, in the event loop, and Qt's network thread misses a
+    // limit set before it started: without it, a flood fills memory while the loop is busy.
+    QObject::connect(reply.get(), &QNetworkReply::socketStartedConnecting, reply.get(),
+                     [started = reply.get()] { started->setReadBufferSize(kReadBufferBytes); });
 
     QEventLoop loop;
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);

@@ -18,6 +18,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -223,6 +224,23 @@ private slots:
         QTEST(
             HttpExchange::run(QNetworkRequest(peer.url()), "GET", {}, {500, 1500, 1 << 20}).outcome,
             "outcome");
+    }
+
+    // A peer flooding an answer gets no further than the 16 MiB cap and the kernel's buffers
+    // (6 MiB on loopback) before the client hangs up: nothing reads ahead of a busy exchange.
+    void floodIsNotReadAhead() {
+        std::atomic<size_t> pushed{0};
+        m_server->server().Post(kChatTrePath, [&pushed](const httplib::Request &, auto &res) {
+            res.set_chunked_content_provider("image/jpeg", [&pushed](size_t at, auto &sink) {
+                static const std::string mib(1 << 20, 'x');
+                return (pushed = at) < 1u << 30 && sink.write(mib.data(), mib.size());
+            });
+        });
+        serve();
+        QTimer::singleShot(20, [] { QThread::msleep(500); }); // as under a long paint
+        QCOMPARE(PostSoap("ws_chat_tre", "<x/>"), QString());
+        m_server->stop();
+        QVERIFY2(pushed < 32u << 20, qPrintable(QString::number(pushed >> 20) + " MiB"));
     }
 
     // The status text alone decides, and the head is enough.
