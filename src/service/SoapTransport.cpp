@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr char kEndpointSuffix[] = ".php";
 // Answers are a few hundred bytes; anything near this is not the service talking.
 constexpr qint64 kMaxResponseBytes = 16 * 1024 * 1024;
 // A peer that keeps trickling bytes never trips the silence limit; this bounds it anyway.
@@ -24,7 +23,7 @@ QString PostSoap(const QString &endpoint, const QString &envelope) {
 QString PostSoapWithin(const QString &endpoint, const QString &envelope, int timeLimitMs) {
     QNetworkRequest request(QUrl(ServiceAddress::base() +
                                  QLatin1String(ServiceProtocol::kEndpointFolder) + endpoint +
-                                 QLatin1String(kEndpointSuffix)));
+                                 QLatin1String(ServiceProtocol::kEndpointSuffix)));
     request.setRawHeader("Content-type", "text/xml;charset=UTF-8");
     const HttpResult result = HttpExchange::run(request, "POST", envelope.toUtf8(),
                                                 {timeLimitMs, kSoapDeadlineMs, kMaxResponseBytes});
