@@ -10,26 +10,22 @@
 class TestScreenCapture : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void writesAJpegOfTheWholePrimaryScreen();
+    // The X server under test is the session, whatever desktop the tests are started from.
+    void initTestCase() {
+        qputenv("XDG_SESSION_TYPE", "x11");
+        qunsetenv("WAYLAND_DISPLAY");
+    }
+
+    void writesAJpegOfTheWholePrimaryScreen() {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("57_20240305140709.jpg"));
+        QVERIFY(ModuleScreenSnapshot::CaptureScreen(path));
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        QImageReader reader(path);
+        QCOMPARE(reader.format(), QByteArray("jpeg"));
+        QCOMPARE(reader.size(), screen->geometry().size() * screen->devicePixelRatio());
+    }
 };
-
-// The X server under test is the session, whatever desktop the tests are started from.
-void TestScreenCapture::initTestCase() {
-    qputenv("XDG_SESSION_TYPE", "x11");
-    qunsetenv("WAYLAND_DISPLAY");
-}
-
-void TestScreenCapture::writesAJpegOfTheWholePrimaryScreen() {
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("57_20240305140709.jpg"));
-    QVERIFY(ModuleScreenSnapshot::CaptureScreen(path));
-
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    QImageReader reader(path);
-    QCOMPARE(reader.format(), QByteArray("jpeg"));
-    QCOMPARE(reader.size(), screen->geometry().size() * screen->devicePixelRatio());
-}
 
 QTEST_MAIN(TestScreenCapture)
 #include "tst_screencapture.moc"

@@ -12,11 +12,10 @@
 // True once the process has its own SIGTERM handler (the SigCgt mask of /proc), so that the
 // signal is no longer the default end of the process.
 static bool catchesSigterm(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     static const QRegularExpression mask("SigCgt:\\s*(\\w+)");
-    const bool opened = status.open(QIODevice::ReadOnly);
-    const QString caught = mask.match(QString::fromLatin1(status.readAll())).captured(1);
-    return opened && (caught.toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+    const QByteArray status = bytesOf(QStringLiteral("/proc/%1/status").arg(pid));
+    const QString caught = mask.match(QString::fromLatin1(status)).captured(1);
+    return (caught.toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
 }
 
 // The real client process, installed in a folder of its own over a damaged file: it quits on
