@@ -206,7 +206,7 @@ private slots:
         QCOMPARE(UploadFile(writePicture({})), u"Errore file"_s);
     }
 
-    // Every row allows 1 MiB of body, 500 ms of silence and 1500 ms in all. A silent peer is met
+    // Every row allows 1 MiB of body, 2 s of silence and 4 s in all. A silent peer is met
     // through the chat session, in the resilience test.
     void hostilePeer_data() {
         QTest::addColumn<QByteArray>("head");
@@ -219,9 +219,9 @@ private slots:
     void hostilePeer() {
         QFETCH(QByteArray, head);
         RawPeer peer(head);
-        QTEST(
-            HttpExchange::run(QNetworkRequest(peer.url()), "GET", {}, {500, 1500, 1 << 20}).outcome,
-            "outcome");
+        QTEST(HttpExchange::run(QNetworkRequest(peer.url()), "GET", {}, {2000, 4000, 1 << 20})
+                  .outcome,
+              "outcome");
     }
 
     // A peer flooding an answer gets no further than the 16 MiB cap and the kernel's buffers
