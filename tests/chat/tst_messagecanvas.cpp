@@ -1,5 +1,3 @@
-#include "TestFiles.h"
-
 #include "bubble/ChatMessage.h"
 #include "chat/MessageCanvas.h"
 #include "core/AppState.h"
@@ -8,7 +6,6 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,11 +13,6 @@
 namespace {
 const QString kLink = QStringLiteral("https://esempio.it/Pagina");
 const QString kCode = QStringLiteral("codice ABC-123 da copiare");
-
-qint64 residentKiB() {
-    const QByteArray status = bytesOf(QStringLiteral("/proc/self/status"));
-    return status.mid(status.indexOf("VmRSS:") + 6).trimmed().split(' ').value(0).toLongLong();
-}
 } // namespace
 
 class TestMessageCanvas : public QObject {
@@ -74,20 +66,6 @@ private slots:
         QCOMPARE(ImgFrm::instance().findChild<QLabel *>("Image1")->pixmap().size(),
                  QSize(644, 322));
         QCOMPARE(m_opened, kLink);
-    }
-
-    // Six 5600x5600 pictures would take 750 MiB at full size; the list keeps 322x322 thumbnails.
-    void hugePicturesKeepOnlyThumbnails() {
-        QImage huge(5600, 5600, QImage::Format_RGB32);
-        huge.fill(Qt::darkCyan);
-        QVERIFY(huge.save(m_app.filePath("TempImg/huge.png")));
-        const qint64 before = residentKiB();
-        MessageCanvas canvas;
-        for (int i = 0; i < 6; ++i)
-            canvas.addMessage({"14:05", 7, "huge.png", true, false, 0x00FF8400, 0x00FFFFFF});
-        canvas.resize(400, 6 * 332);
-        QCOMPARE(canvas.grab().toImage().pixelColor(200, 6 * 332 - 40), QColor(Qt::darkCyan));
-        QVERIFY2(residentKiB() - before < 64 * 1024, "more than 64 MiB");
     }
 };
 
