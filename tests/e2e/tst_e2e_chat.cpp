@@ -162,16 +162,15 @@ private slots:
         const QString greeting = QString::number(
             operatorCall("/messages", R"({"testo": "Buongiorno, posso aiutarla?"})")["id"].toInt());
         m_client.start(m_root.filePath("app/brenno"), {kVat});
-        QCOMPARE(awaitLine("^setreadchat "), 2);
-        QVERIFY(QRegularExpression(
-                    "^getticket partitaiva=" + kVat +
-                    " -> getticketResponse status=OK id=" + ticket + "\ngetchat id=" + ticket +
-                    " letto=0 stascrivendo=0 partitaiva=" + kVat +
-                    " -> getchatResponse status=OK .* testo=Buongiorno, posso aiutarla\\? id=" +
-                    greeting + " idoperatore=[1-9].*\nsetreadchat id=" + greeting +
-                    " -> setreadchatResponse status=OK\n")
-                    .match(wire().join('\n') + '\n')
-                    .hasMatch());
+        QCOMPARE(awaitLine("^setreadchat id=" + greeting + " -> setreadchatResponse status=OK$"),
+                 2);
+        QCOMPARE(
+            awaitLine("^getticket partitaiva=" + kVat + " -> \\w+ status=OK id=" + ticket + '$'),
+            0);
+        QCOMPARE(awaitLine("^getchat id=" + ticket + " letto=0 stascrivendo=0 partitaiva=" + kVat +
+                           " -> .* testo=Buongiorno, posso aiutarla\\? id=" + greeting +
+                           " idoperatore=[1-9]"),
+                 1);
         QTRY_COMPARE_WITH_TIMEOUT(xdotool(kFindChat).size(), 1, kGuardMs);
 
         // The operator's picture is fetched once, after its message was delivered and marked read.
@@ -185,22 +184,19 @@ private slots:
         QCOMPARE(awaitLine("^getchat .* status=OK .* id=" + id + ' '), fetched - 2);
         QCOMPARE(wire()[fetched - 1], "setreadchat id=" + id + " -> setreadchatResponse status=OK");
 
-        // Typed text goes up in Windows-1252 and comes back.
+        // Typed text goes up in Windows-1252.
         // "type" takes every word after it as text, so the Return key goes on its own.
         QCOMPARE(clickTheBoxThen({"type", "buongiorno"}), 0);
         QCOMPARE(QProcess::execute("xdotool", {"key", "Return"}), 0);
         const qsizetype said = awaitLine("^setchat ");
         QVERIFY(said > 0);
-        QCOMPARE(
-            awaitLine("^getchat .* status=OK .* testo=buongiorno id=\\d+ idoperatore=0 ", said),
-            said + 1);
         QCOMPARE(wire()[said], "setchat idticket=" + ticket +
                                    " testo=" + Windows1252::encode(u"buongiorno").toBase64() +
                                    " attach=0 -> setchatResponse status=OK");
 
         // Ctrl+V with a picture on the X clipboard, "Invia" in the preview: it goes up as a JPEG
-        // at most 1920 pixels long, is announced as an attachment, and comes back as the
-        // customer's own. xclip owns the clipboard until it ends, which QProcess makes it do.
+        // at most 1920 pixels long and is announced as an attachment. xclip owns the clipboard
+        // until it ends, which QProcess makes it do.
         QProcess clipboard;
         clipboard.start("xclip", {"-quiet", "-selection", "clipboard", "-target", "image/png",
                                   "-in", m_root.filePath("picture.png")});
@@ -220,10 +216,7 @@ private slots:
         const qsizetype sent = awaitLine(upload, said);
         QVERIFY(sent > 0);
         const QString jpeg = QRegularExpression(upload).match(wire()[sent]).captured(1);
-        QCOMPARE(
-            awaitLine("^getchat .* status=OK .* testo=" + jpeg + " id=\\d+ idoperatore=0 attach=1 ",
-                      sent),
-            sent + 2);
+        QCOMPARE(awaitLine("^setchat ", sent), sent + 1);
         QCOMPARE(wire()[sent + 1], "setchat idticket=" + ticket +
                                        " testo=" + jpeg.toLatin1().toBase64() +
                                        " attach=1 -> setchatResponse status=OK");
