@@ -38,24 +38,6 @@ std::unique_ptr<QtTrayIconBackend> backendWithTray() {
 class TestTray : public QObject {
     Q_OBJECT
 private slots:
-    void balloonClickUnderTheIconIsThePressAlone() {
-        auto backend = backendWithTray();
-        QList<TrayClick> delivered;
-        backend->setClickHandler([&delivered](TrayClick click) { delivered << click; });
-        auto *icon = backend->findChild<QSystemTrayIcon *>();
-        // Qt's X11 tray reports a press on the icon under its balloon as a balloon click first.
-        emit icon->messageClicked();
-        emit icon->activated(QSystemTrayIcon::Context);
-        QCoreApplication::processEvents();
-        QCOMPARE(delivered, QList{TrayClick::RightClick});
-        // A click on the balloon itself, and a press in a later turn, are both kept.
-        emit icon->messageClicked();
-        QCoreApplication::processEvents();
-        emit icon->activated(QSystemTrayIcon::Context);
-        QCOMPARE(delivered,
-                 (QList{TrayClick::RightClick, TrayClick::BalloonClicked, TrayClick::RightClick}));
-    }
-
     void formSpeaksThroughNotificationsWithoutTray() {
         PrivateSessionBus bus;
         QVERIFY(bus.isRunning());
