@@ -1,12 +1,10 @@
 #include "TestFiles.h"
 
 #include "chat/OutgoingPicture.h"
-#include "chat/PictureFileName.h"
 #include "chat/PictureOffer.h"
 #include "chat/PicturePreview.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QMimeData>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -59,14 +57,6 @@ private slots:
         QVERIFY(expected.open(QIODevice::WriteOnly) && picture.save(&expected, "jpeg", 80));
         QCOMPARE(bytesOf(m_files.filePath("a.jpg")), expected.data());
         QVERIFY(!writeJpeg(picture, "/no/such/folder/a.jpg").isEmpty());
-    }
-
-    // Over the minute; another ticket's name is no collision.
-    void takenNameMovesToTheNextSecond() {
-        for (const char *name : {"57_20240305140759.jpg", "58_20240305140800.jpg"})
-            QVERIFY(QFile(m_files.filePath(name)).open(QIODevice::WriteOnly));
-        const QDateTime at({2024, 3, 5}, {14, 7, 59});
-        QCOMPARE(PictureFileName::freeIn(QDir(m_files.path()), 57, at), "57_20240305140800.jpg");
     }
 
     // The area shows the picture scaled down to fit 640 x 480 (never up), centred: 1000 x 1000
