@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -27,6 +26,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -53,6 +53,12 @@ constexpr quint32 kHeaderColor = 0x0000C573;
 constexpr quint32 kHeaderTextColor = 0x00FFFFFF;
 constexpr int kScrollPageStep = 10;
 constexpr int kCaptureDelayMs = 500;
+
+// A request shows as waiting only when it takes long enough to be noticed.
+constexpr int kShowRequestsAfterMs = 400;
+const QString kOneRequest = QStringLiteral("Invio in corso...");
+const QString kMoreRequests = QStringLiteral("Invio in corso, altre %1 richieste in attesa...");
+const QString kUploadFormat = QStringLiteral("Invio dell'immagine: %p%");
 
 const QString kChoosePictureItem = QStringLiteral("Invia un'immagine...");
 const QString kOnlyPictures = QStringLiteral("Si possono inviare solo immagini.");
@@ -93,15 +99,17 @@ QLabel *headerLabel(QWidget *parent, const QString &text, const QRect &geometry,
     label->setPalette(palette);
     return label;
 }
-
-ChatService &liveService() {
-    static LiveChatService service;
-    return service;
-}
 } // namespace
 
 ChatFrm::ChatFrm(QWidget *parent)
-    : ChatFrm(liveService(), Clock::system(), parent) {}
+    : ChatFrm(std::make_unique<LiveChatService>(), parent) {}
+
+ChatFrm::ChatFrm(std::unique_ptr<LiveChatService> liveService, QWidget *parent)
+    : ChatFrm(*liveService, Clock::system(), parent) {
+    m_liveService = std::move(liveService);
+}
+
+ChatFrm::~ChatFrm() = default;
 
 ChatFrm::ChatFrm(ChatService &service, const Clock &clock, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
@@ -194,6 +202,20 @@ void ChatFrm::buildInputLine() {
     screenShotBtn->setIconSize(QSize(16, 16));
     screenShotBtn->setToolTip(QStringLiteral("Invia l'immagine dello schermo"));
     connect(screenShotBtn, &QPushButton::clicked, this, [this] { m_session.sendScreenshot(); });
+
+    // In the white band between the list and the input line, which the design leaves empty.
+    m_requestsLabel = new QLabel(this);
+    m_requestsLabel->setObjectName(QStringLiteral("PendingRequests"));
+    m_requestsLabel->setGeometry(twipsRect(1110, 7740, 2400, 330));
+    m_requestsLabel->hide();
+    m_uploadBar = new QProgressBar(this);
+    m_uploadBar->setObjectName(QStringLiteral("UploadProgress"));
+    m_uploadBar->setGeometry(twipsRect(3540, 7755, 2745, 300));
+    m_uploadBar->setFormat(kUploadFormat);
+    m_uploadBar->setAccessibleName(kUploadFormat.section(QLatin1Char(':'), 0, 0));
+    m_uploadBar->hide();
+    m_showRequests.setSingleShot(true);
+    connect(&m_showRequests, &QTimer::timeout, m_requestsLabel, &QWidget::show);
 }
 
 void ChatFrm::InizializzaChat() {
@@ -281,11 +303,11 @@ void ChatFrm::dropEvent(QDropEvent *event) {
 }
 
 void ChatFrm::showTextMsgMenu(const QPoint &globalPos) {
-    const std::unique_ptr<QMenu> menu(m_textMsg->createStandardContextMenu());
+    QMenu *menu = m_textMsg->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addSeparator();
-    const QAction *choose = menu->addAction(kChoosePictureItem);
-    if (menu->exec(globalPos) == choose)
-        choosePictures();
+    menu->addAction(kChoosePictureItem, this, &ChatFrm::choosePictures);
+    menu->popup(globalPos);
 }
 
 void ChatFrm::choosePictures() {
@@ -293,29 +315,58 @@ void ChatFrm::choosePictures() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     if (!QFileInfo(folder).isDir())
         folder = QDir::homePath();
-    const QStringList paths = QFileDialog::getOpenFileNames(this, kChoosePictureItem, folder,
-                                                            PictureOffer::fileDialogFilter());
-    sendOffered(PictureOffer::fromFiles(paths));
+    auto *dialog =
+        new QFileDialog(this, kChoosePictureItem, folder, PictureOffer::fileDialogFilter());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    connect(dialog, &QFileDialog::filesSelected, this,
+            [this](const QStringList &paths) { sendOffered(PictureOffer::fromFiles(paths)); });
+    dialog->open();
 }
 
 void ChatFrm::sendOffered(const PictureOffer &offer) {
     if (!offer.otherFiles.isEmpty())
-        showWarning(kOnlyPictures);
+        openInTurn([this] { return warningBox(kOnlyPictures); });
     if (!offer.picture.isNull())
         previewAndSend(offer.picture);
     for (const QString &path : offer.pictureFiles) {
         const QImage picture = PictureOffer::read(path);
         if (picture.isNull())
-            showWarning(kUnreadablePicture);
+            openInTurn([this] { return warningBox(kUnreadablePicture); });
         else
             previewAndSend(picture);
     }
 }
 
 void ChatFrm::previewAndSend(const QImage &picture) {
-    PicturePreview preview(picture, this);
-    if (preview.exec() == QDialog::Accepted)
-        m_session.sendPicture(OutgoingPicture::cropped(picture, preview.crop()));
+    openInTurn([this, picture] {
+        auto *preview = new PicturePreview(picture, this);
+        connect(preview, &QDialog::accepted, this, [this, preview, picture] {
+            m_session.sendPicture(OutgoingPicture::cropped(picture, preview->crop()));
+        });
+        return preview;
+    });
+}
+
+void ChatFrm::openInTurn(std::function<QDialog *()> dialog) {
+    m_dialogsInTurn.push_back(std::move(dialog));
+    if (!m_dialogInTurnOpen)
+        openNextInTurn();
+}
+
+void ChatFrm::openNextInTurn() {
+    m_dialogInTurnOpen = !m_dialogsInTurn.empty();
+    if (!m_dialogInTurnOpen)
+        return;
+    QDialog *dialog = m_dialogsInTurn.front()();
+    m_dialogsInTurn.pop_front();
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, &ChatFrm::openNextInTurn);
+    dialog->open();
+}
+
+QMessageBox *ChatFrm::warningBox(const QString &text) {
+    return new QMessageBox(QMessageBox::Warning, kMessageBoxTitle, text, QMessageBox::Ok, this);
 }
 
 void ChatFrm::paintEvent(QPaintEvent *) {
@@ -334,8 +385,8 @@ bool ChatFrm::isShown() const {
 QString ChatFrm::inputText() const {
     return m_textMsg->text();
 }
-void ChatFrm::clearInput() {
-    m_textMsg->clear();
+void ChatFrm::setInputText(const QString &text) {
+    m_textMsg->setText(text);
 }
 void ChatFrm::showWindow() {
     show();
@@ -352,9 +403,6 @@ void ChatFrm::hideWindow() {
 void ChatFrm::beep() {
     QApplication::beep();
 }
-void ChatFrm::setCanvasVisible(bool visible) {
-    m_picture1->setVisible(visible);
-}
 
 // Each new bubble stands on the one before it; earlier bubbles are never laid out again.
 void ChatFrm::addMessage(const ChatMessage &message) {
@@ -370,25 +418,47 @@ void ChatFrm::addMessage(const ChatMessage &message) {
     m_vScroll1->setValue(growth.value);
 }
 
+void ChatFrm::showPendingRequests(int count) {
+    if (count == 0) {
+        m_showRequests.stop();
+        m_requestsLabel->hide();
+        return;
+    }
+    m_requestsLabel->setText(count == 1 ? kOneRequest : kMoreRequests.arg(count - 1));
+    if (!m_requestsLabel->isVisible() && !m_showRequests.isActive())
+        m_showRequests.start(kShowRequestsAfterMs);
+}
+
+void ChatFrm::showUploadProgress(qint64 sent, qint64 total) {
+    m_uploadBar->setVisible(total > 0);
+    // Per mille: the bar takes ints, a file may pass 2 GiB in bytes.
+    m_uploadBar->setRange(0, 1000);
+    m_uploadBar->setValue(total > 0 ? int(qBound(qint64(0), sent * 1000 / total, qint64(1000)))
+                                    : 0);
+}
+
 void ChatFrm::showWarning(const QString &text) {
-    QMessageBox box(QMessageBox::Warning, kMessageBoxTitle, text, QMessageBox::Ok, this);
-    box.exec();
+    QMessageBox *box = warningBox(text);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
-bool ChatFrm::askYesNo(const QString &question) {
-    return QMessageBox::question(this, kMessageBoxTitle, question,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+void ChatFrm::askYesNo(const QString &question, std::function<void(bool yes)> answer) {
+    auto *box = new QMessageBox(QMessageBox::Question, kMessageBoxTitle, question,
+                                QMessageBox::Yes | QMessageBox::No, this);
+    box->setDefaultButton(QMessageBox::Yes);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this,
+            [answer = std::move(answer)](int button) { answer(button == QMessageBox::Yes); });
+    box->open();
 }
 
-void ChatFrm::waitForScreenToSettle() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    QEventLoop pause;
-    QTimer::singleShot(kCaptureDelayMs, &pause, &QEventLoop::quit);
-    pause.exec(QEventLoop::ExcludeUserInputEvents);
+void ChatFrm::waitForScreenToSettle(std::function<void()> then) {
+    QTimer::singleShot(kCaptureDelayMs, this, std::move(then));
 }
 
-bool ChatFrm::captureScreen(const QString &path) {
-    return ModuleScreenSnapshot::CaptureScreen(path);
+void ChatFrm::captureScreen(const QString &path, std::function<void(bool written)> done) {
+    ModuleScreenSnapshot::CaptureScreen(path, std::move(done));
 }
 
 bool ChatFrm::startProgram(const QString &path) {

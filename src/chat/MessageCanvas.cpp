@@ -302,9 +302,11 @@ void MessageCanvas::contextMenuEvent(QContextMenuEvent *event) {
     const Hit hit = hitAt(event->pos());
     if (selectedText().isEmpty() && (hit.part == Part::Text || hit.part == Part::Link))
         select({hit.index, 0, int(textLayout(hit.index).text().size())});
-    QMenu menu(this);
-    menu.addAction(kCopyCaption, this, &MessageCanvas::copy)->setEnabled(!selectedText().isEmpty());
-    menu.exec(event->globalPos());
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(kCopyCaption, this, &MessageCanvas::copy)
+        ->setEnabled(!selectedText().isEmpty());
+    menu->popup(event->globalPos());
 }
 
 void MessageCanvas::openLink(int index) const {

@@ -69,6 +69,7 @@ private slots:
         QVERIFY(w.log.isEmpty());
         QTest::keyRelease(w.textMsg, Qt::Key_Enter);
         w.send("grazie");
+        w.service.answerAll();
         QCOMPARE(w.log.filter("setchat"),
                  (QStringList{"tre:setchat 57 YnVvbmdpb3Jubw== 0", "tre:setchat 57 Z3Jhemll 0"}));
 
@@ -118,6 +119,7 @@ private slots:
                   "clienti."}})
             w.service.chatAnswers << Answers::message(message);
         w.send("aiuto");
+        w.service.answerAll();
         const QImage painted = w.frm.findChild<QWidget *>("Picture1")->grab().toImage();
         QCOMPARE(painted.size(), QSize(400, 529)); // the reference's width, grown by a line
         QCOMPARE(differingPixels(painted, QImage(QFINDTESTDATA("reference_conversation.png")), 502),
@@ -144,7 +146,7 @@ private slots:
 
         Window w;
         QStringList seen; // each dialog's caption and text
-        QTimer responder; // answers each dialog from inside its own event loop
+        QTimer responder; // answers each dialog as it opens
         QObject::connect(&responder, &QTimer::timeout, [&seen] {
             auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             if (!dialog)
@@ -166,13 +168,56 @@ private slots:
         for (QDropEvent *event : {static_cast<QDropEvent *>(&enter), &drop})
             QVERIFY(QCoreApplication::sendEvent(w.textMsg, event) &&
                     event->dropAction() == Qt::CopyAction);
-        QCoreApplication::processEvents(); // the previews come after the drop
+        QTRY_COMPARE(seen.size(), 4); // the previews come after the drop, one at a time
+        w.service.answerAll();
         QCOMPARE(seen, (QStringList{"Brenno Si possono inviare solo immagini.", "Invia immagine ",
                                     "Invia immagine ", "Invia immagine "}));
         QList<QSize> sent;
         for (const QString &upload : w.log.filter(QRegularExpression("^upload ")))
             sent << QImageReader(upload.section(' ', 1)).size();
         QCOMPARE(sent, (QList<QSize>{{32, 16}, {16, 16}}));
+    }
+
+    // A getchat the service holds: the list stays painted, keys reach the input box, Invia
+    // queues one setchat behind the held exchange, and a dropped picture is previewed at once.
+    void windowAnswersWhileAnExchangeIsHeld() {
+        Window w;
+        w.service.chatAnswers << Answers::message({1, 7, "primo"});
+        w.send("ciao");
+        w.service.answerAll();
+        w.send("poi");
+        w.service.answerNext(); // the ticket
+        w.service.answerNext(); // the text taken
+        QCOMPARE(w.log.last(), "tre:getchat 57 1 1 01234567890");
+        const qsizetype logged = w.log.size();
+
+        const QImage list = w.frm.findChild<QWidget *>("Picture1")->grab().toImage();
+        QVERIFY(std::count(reinterpret_cast<const QRgb *>(list.constBits()),
+                           reinterpret_cast<const QRgb *>(list.constBits()) + list.width() * 40,
+                           qRgb(0, 132, 255)) > 1000); // the operator's blue bubble
+        w.textMsg->clear();
+        QTest::keyClicks(w.textMsg, "grazie");
+        QCOMPARE(w.textMsg->text(), "grazie");
+        QTest::mouseClick(w.frm.findChild<QPushButton *>("OKBtn"), Qt::LeftButton);
+        QCOMPARE(w.log.size(), logged); // waits behind the held getchat
+
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(m_app.filePath("c.png")));
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(m_app.filePath("c.png"))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QVERIFY(QCoreApplication::sendEvent(w.textMsg, &enter));
+        QVERIFY(QCoreApplication::sendEvent(w.textMsg, &drop));
+        QTRY_VERIFY(qobject_cast<QDialog *>(QApplication::activeModalWidget()));
+        QCOMPARE(QApplication::activeModalWidget()->windowTitle(), "Invia immagine");
+        QApplication::activeModalWidget()->close();
+
+        w.service.answerAll();
+        QCOMPARE(w.log.mid(logged - 1).filter(QRegularExpression("^(due|tre):")),
+                 (QStringList{"tre:getchat 57 1 1 01234567890", "due:getticket 01234567890",
+                              "tre:setchat 57 Z3Jhemll 0", "tre:getchat 57 1 1 01234567890"}));
     }
 };
 
