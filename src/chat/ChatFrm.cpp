@@ -57,6 +57,7 @@ constexpr int kCaptureDelayMs = 500;
 // A request shows as waiting only when it takes long enough to be noticed.
 constexpr int kShowRequestsAfterMs = 400;
 const QString kOneRequest = QStringLiteral("Invio in corso...");
+const QString kTwoRequests = QStringLiteral("Invio in corso, un'altra richiesta in attesa...");
 const QString kMoreRequests = QStringLiteral("Invio in corso, altre %1 richieste in attesa...");
 const QString kUploadFormat = QStringLiteral("Invio dell'immagine: %p%");
 
@@ -424,7 +425,9 @@ void ChatFrm::showPendingRequests(int count) {
         m_requestsLabel->hide();
         return;
     }
-    m_requestsLabel->setText(count == 1 ? kOneRequest : kMoreRequests.arg(count - 1));
+    m_requestsLabel->setText(count == 1   ? kOneRequest
+                             : count == 2 ? kTwoRequests
+                                          : kMoreRequests.arg(count - 1));
     if (!m_requestsLabel->isVisible() && !m_showRequests.isActive())
         m_showRequests.start(kShowRequestsAfterMs);
 }

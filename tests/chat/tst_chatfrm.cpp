@@ -7,9 +7,11 @@
 #include <QDialog>
 #include <QDir>
 #include <QImageReader>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -54,6 +56,7 @@ private slots:
     void init() {
         AppState::instance().VatNumber = QStringLiteral("01234567890");
         AppState::instance().ApplicationFolder = m_app.path();
+        QVERIFY(QDir(m_app.filePath("TempImg")).removeRecursively());
         QVERIFY(QDir(m_app.path()).mkpath("TempImg"));
     }
 
@@ -199,7 +202,10 @@ private slots:
         QTest::keyClicks(w.textMsg, "grazie");
         QCOMPARE(w.textMsg->text(), "grazie");
         QTest::mouseClick(w.frm.findChild<QPushButton *>("OKBtn"), Qt::LeftButton);
-        QCOMPARE(w.log.size(), logged); // waits behind the held getchat
+        QCOMPARE(w.log.size(), logged); // waits behind the held getchat, and says so
+        const auto *waiting = w.frm.findChild<QLabel *>("PendingRequests");
+        QTRY_VERIFY(waiting->isVisible());
+        QCOMPARE(waiting->text(), "Invio in corso, un'altra richiesta in attesa...");
 
         QImage picture(8, 8, QImage::Format_RGB32);
         picture.fill(Qt::red);
@@ -212,12 +218,24 @@ private slots:
         QVERIFY(QCoreApplication::sendEvent(w.textMsg, &drop));
         QTRY_VERIFY(qobject_cast<QDialog *>(QApplication::activeModalWidget()));
         QCOMPARE(QApplication::activeModalWidget()->windowTitle(), "Invia immagine");
-        QApplication::activeModalWidget()->close();
+        qobject_cast<QDialog *>(QApplication::activeModalWidget())->accept();
 
+        // The picture goes last; its upload shows how far it is, then goes away.
+        const auto *bar = w.frm.findChild<QProgressBar *>("UploadProgress");
+        while (!w.log.last().startsWith("upload "))
+            w.service.answerNext();
+        QVERIFY(!bar->isVisible());
+        w.service.answerNext();
+        QVERIFY(bar->isVisible());
+        QCOMPARE(bar->text(), "Invio dell'immagine: 50%");
         w.service.answerAll();
+        QVERIFY(!bar->isVisible() && !waiting->isVisible());
         QCOMPARE(w.log.mid(logged - 1).filter(QRegularExpression("^(due|tre):")),
                  (QStringList{"tre:getchat 57 1 1 01234567890", "due:getticket 01234567890",
-                              "tre:setchat 57 Z3Jhemll 0", "tre:getchat 57 1 1 01234567890"}));
+                              "tre:setchat 57 Z3Jhemll 0", "tre:getchat 57 1 1 01234567890",
+                              "due:getticket 01234567890",
+                              "tre:setchat 57 NTdfMjAyNDAzMDUxNDA3MDkuanBn 1",
+                              "tre:getchat 57 1 0 01234567890"}));
     }
 };
 

@@ -231,6 +231,7 @@ private slots:
         m->view.answerYes.reset();
         m->session.sendScreenshot();
         QCOMPARE(m->log.size(), 1);
+        QCOMPARE(m->view.pendingRequests, 3);
         m->view.input = "ciao a"; // typed on while the poll was held
         m->service.answerAll();
         const QStringList wire = m->log.filter(QRegularExpression("^(due|tre):|^input|^ask"));
@@ -259,6 +260,8 @@ private slots:
                               "tre:setchat 57 NTdfMjAyNDAzMDUxNDA3MDkuanBn 1",
                               "tre:getchat 57 11 0 01234567890"})
                      .replaceInStrings("ROOT", m_root.path()));
+        QCOMPARE(m->view.uploadProgress, (QList<qint64>{50, 100, 0, 0}));
+        QCOMPARE(m->view.pendingRequests, 0);
     }
 
     // Text goes out composed; what the service's code page cannot carry is never replaced: the
