@@ -2,6 +2,7 @@
 
 #include "chat/ChatSession.h"
 #include "chat/ChatView.h"
+#include "chat/MessageModel.h"
 #include "chat/PollTimer.h"
 
 #include <QTimer>
@@ -9,10 +10,9 @@
 
 class ChatService;
 class Clock;
-class MessageCanvas;
+class MessageList;
 class QDropEvent;
 class QLineEdit;
-class QScrollBar;
 struct PictureOffer;
 
 // The chat window: header, message list and input line at fixed places. It only applies what
@@ -40,7 +40,6 @@ private:
     void buildHeader();
     void buildMessageList();
     void buildInputLine();
-    void moveCanvasFor(int scrollValue);
     void onTextMsgKey(const QKeyEvent &key);
 
     // False when the clipboard holds no picture, so that a text pastes as text.
@@ -72,10 +71,10 @@ private:
     void setInterval(int milliseconds) override;
     void enable() override;
 
+    MessageModel m_messages;
     ChatSession m_session;
     QTimer m_timerChat;
-    MessageCanvas *m_picture1 = nullptr;
-    QScrollBar *m_vScroll1 = nullptr;
+    MessageList *m_list = nullptr;
     QLineEdit *m_textMsg = nullptr;
     // A release of Enter counts only after its press reached the input box: the press that
     // closed a message box must not send again.
