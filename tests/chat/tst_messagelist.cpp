@@ -208,6 +208,38 @@ private slots:
         QCOMPARE(m_opened, kLink);
     }
 
+    // Ten thousand messages, one of 65 000 characters, a picture that cannot be read and a link
+    // that is not one: the list scrolls through them, reads them aloud and copies them.
+    void badInput() {
+        QVERIFY(QFile(m_app.filePath("TempImg/broken.png")).open(QIODevice::WriteOnly));
+        MessageModel model;
+        MessageList list(model);
+        list.resize(419, 435);
+        list.show();
+        for (int i = 0; i < 10000; ++i)
+            model.append({"14:05", i % 2, QString::number(i), false, false, 0x00FF8400, 0});
+        const QString longText = QString(65000, u'x');
+        model.append({"14:06", 7, longText, false, false, 0x00FF8400, 0});
+        model.append({"14:07", 7, "broken.png", true, false, 0x00FF8400, 0});
+        model.append({"14:08", 7, "ftp://esempio.it/f", false, true, 0x00FF8400, 0});
+        for (const Qt::Key key : {Qt::Key_Home, Qt::Key_PageDown, Qt::Key_End, Qt::Key_Up})
+            QTest::keyClick(&list, key);
+        QVERIFY(!list.viewport()->grab().isNull());
+        QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(&list);
+        QCOMPARE(spoken->childCount(), 10003);
+        QCOMPARE(spoken->child(10000)->textInterface()->characterCount(), 65000);
+        QCOMPARE(spoken->child(10001)->text(QAccessible::Description), "immagine broken.png");
+        QCOMPARE(spoken->child(10002)->text(QAccessible::Description), "ftp://esempio.it/f");
+        // The end shows the false link: a click on it opens nothing, the menu takes it whole.
+        const QPoint onLink = list.bubbleInViewport(10002).topLeft() + QPoint(80, 10);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, onLink);
+        QVERIFY(m_opened.isEmpty());
+        QCOMPARE(menuThatOpens([&] { QTest::keyClick(&list, Qt::Key_F10, Qt::ShiftModifier); }),
+                 QStringList{"Copia"});
+        list.copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), "ftp://esempio.it/f");
+    }
+
     // On a screen scaled by two (the same test runs under QT_SCALE_FACTOR=2) the thumbnail and
     // the badge take the screen's own pixels: one-pixel stripes stay black and white, the badge
     // is its own picture for that scale.

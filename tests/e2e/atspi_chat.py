@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """The chat window as a screen reader finds it over AT-SPI: the real client against the real
 chat service, on the session bus that dbus-run-session gives this script, with the desktop's
 accessibility bus started on demand. Each message is an item of the list "Messaggi" whose text
@@ -99,8 +99,8 @@ def items(messages):
     found = []
     for i in range(messages.get_child_count()):
         item = messages.get_child_at_index(i)
-        text = item.get_text_iface()
-        found.append((item.get_name(), text.get_text(0, -1) if text else None))
+        text = Atspi.Text.get_text(item, 0, -1) if "Text" in item.get_interfaces() else None
+        found.append((item.get_name(), text))
     return found
 
 
@@ -122,8 +122,8 @@ def check(app, service_base, token, ticket):
         raise Failure("the list reads %r" % texts)
     wait_for("an event for the new operator message",
              lambda: [c for c in created if c is not None and c.get_name().startswith("Operatore")])
-    link = messages.get_child_at_index(2).get_action_iface()
-    if link is None or link.get_n_actions() < 1:
+    link = messages.get_child_at_index(2)
+    if "Action" not in link.get_interfaces() or Atspi.Action.get_n_actions(link) < 1:
         raise Failure("the link cannot be activated")
 
     unnamed = [node.get_role_name() for node in walk(app)
