@@ -346,7 +346,7 @@ void ChatFrm::beep() {
 }
 // The list paints once after a run of messages rather than after each.
 void ChatFrm::setCanvasVisible(bool visible) {
-    m_list->viewport()->setUpdatesEnabled(visible);
+    m_list->setUpdatesEnabled(visible);
 }
 
 // The list lays the new bubble out under the last one and shows the end.

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -109,9 +110,15 @@ void MessageList::growTo(double bottomTwips) {
     const auto growth = MessageListGeometry::grow(float(Units::twipsToCm(bottomTwips)));
     m_contentHeightPx = cmToPixels(growth.canvasHeightCm);
     if (growth.scrollBarVisible) {
-        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        if (verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOn)
+            setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        // Unheard, the bar spares the scroll area a layout and a scroll for every message; the
+        // whole viewport is painted again below.
         QScrollBar *bar = verticalScrollBar();
-        bar->setRange(cmToPixels(MessageListGeometry::kScrollMinimum), cmToPixels(growth.maximum));
+        const QSignalBlocker quiet(bar);
+        const int maximum = cmToPixels(growth.maximum);
+        if (bar->maximum() != maximum)
+            bar->setRange(cmToPixels(MessageListGeometry::kScrollMinimum), maximum);
         bar->setValue(cmToPixels(growth.value));
     }
     viewport()->update();
@@ -124,8 +131,9 @@ int MessageList::contentTop() const {
     return cmToPixels(MessageListGeometry::kViewportHeightCm) - verticalScrollBar()->value();
 }
 
-void MessageList::scrollContentsBy(int, int dy) {
-    viewport()->scroll(0, dy);
+// The bar's value alone places the list, so that a change unheard is never counted twice.
+void MessageList::scrollContentsBy(int, int) {
+    viewport()->update();
 }
 
 void MessageList::scrollToBubble(int index) {

@@ -4,7 +4,7 @@
 
 #include <QAbstractListModel>
 
-#include <vector>
+#include <deque>
 
 // The delivered messages in order, apart from any view: the session appends, the list paints and
 // speaks them, tests read them. Messages are never removed while the process runs.
@@ -37,5 +37,6 @@ public:
     static QString spokenContent(const ChatMessage &message);
 
 private:
-    std::vector<ChatMessage> m_messages;
+    // Grows without copying, and without leaving the old copies behind in the heap.
+    std::deque<ChatMessage> m_messages;
 };
