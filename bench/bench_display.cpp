@@ -87,9 +87,9 @@ double hugePicturesMiB(const QString &folder) {
             return -1;
     }
     huge = QImage();
-    const qint64 before = ProcessStats::self().residentKiB;
     MessageModel model;
     const MessageList list(model);
+    const qint64 before = ProcessStats::self().residentKiB;
     for (int i = 0; i < 6; ++i)
         model.append(
             {"14:05", 7, QStringLiteral("huge%1.png").arg(i), true, false, 0x00FF8400, 0x00FFFFFF});
