@@ -3,6 +3,7 @@
 // the same HTTP stack.
 #include "BenchTable.h"
 #include "ChatFakes.h"
+#include "EventLoopWait.h"
 #include "LocalService.h"
 #include "ServiceBacklog.h"
 
@@ -33,8 +34,10 @@ QByteArray post(const char *endpoint, const QString &envelope) {
         QUrl(ServiceAddress::base() + QLatin1String(ServiceProtocol::kEndpointFolder) +
              QLatin1String(endpoint) + QLatin1String(ServiceProtocol::kEndpointSuffix)));
     request.setRawHeader("Content-type", "text/xml;charset=UTF-8");
-    return HttpExchange::run(request, "POST", envelope.toUtf8(),
-                             {kTimeLimitMs, kTimeLimitMs, kMaxAnswerBytes})
+    return answerOf<HttpResult>([&](auto done) {
+               HttpExchange::start(request, "POST", envelope.toUtf8(),
+                                   {kTimeLimitMs, kTimeLimitMs, kMaxAnswerBytes}, done);
+           })
         .body;
 }
 
@@ -97,10 +100,17 @@ int main(int argc, char *argv[]) {
         FakePollTimer timer;
         ChatSession session(live, view, timer, Clock::system());
         session.InizializzaChat();
+        runEventsUntil([&timer] { return timer.interval != 0; }); // the ticket's pace is set
         clock.restart();
-        // A hundred messages a run; the follow-up ticks fetch the rest.
-        for (int tick = 0; int(view.messages.size()) < count && tick <= count / 100 + 1; ++tick)
+        // A hundred messages a run; the follow-up ticks fetch the rest, and the last one ends on
+        // an answer without a message, which sets the pace again.
+        for (int tick = 0; tick <= count / 100 + 1; ++tick) {
+            timer.interval = 0;
             session.onTimerTick();
+            runEventsUntil([&timer] { return timer.interval != 0; });
+            if (timer.interval != 500)
+                break;
+        }
         const double sessionUs = clock.nsecsElapsed() / 1000.0 / count;
         if (int(view.messages.size()) != count)
             std::fprintf(stderr, "bench_backlog: the session showed %d messages\n",

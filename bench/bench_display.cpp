@@ -128,8 +128,8 @@ int main(int argc, char *argv[]) {
         const QString n = QStringLiteral("N=%1").arg(count);
         const double floorUs = layoutFloorUs(count);
 
-        // The list as in the chat window, which has been on screen before; a run of messages
-        // is painted once, after it.
+        // The list as in the chat window, which has been on screen before; painting is
+        // measured apart, below, so updates are off while the messages go in.
         MessageModel model;
         MessageList list(model);
         list.resize(kCanvasWidthPx + list.verticalScrollBar()->sizeHint().width(),

@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -26,6 +25,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -54,6 +54,12 @@ constexpr int kCaptureDelayMs = 500;
 const QString kCloseName = QStringLiteral("Chiudi");
 const QString kSendName = QStringLiteral("Invia il messaggio");
 const QString kScreenShotName = QStringLiteral("Invia l'immagine dello schermo");
+// A request shows as waiting only when it takes long enough to be noticed.
+constexpr int kShowRequestsAfterMs = 400;
+const QString kOneRequest = QStringLiteral("Invio in corso...");
+const QString kTwoRequests = QStringLiteral("Invio in corso, un'altra richiesta in attesa...");
+const QString kMoreRequests = QStringLiteral("Invio in corso, altre %1 richieste in attesa...");
+const QString kUploadFormat = QStringLiteral("Invio dell'immagine: %p%");
 
 const QString kChoosePictureItem = QStringLiteral("Invia un'immagine...");
 const QString kOnlyPictures = QStringLiteral("Si possono inviare solo immagini.");
@@ -90,15 +96,17 @@ QLabel *headerLabel(QWidget *parent, const QString &text, const QRect &geometry,
     label->setPalette(palette);
     return label;
 }
-
-ChatService &liveService() {
-    static LiveChatService service;
-    return service;
-}
 } // namespace
 
 ChatFrm::ChatFrm(QWidget *parent)
-    : ChatFrm(liveService(), Clock::system(), parent) {}
+    : ChatFrm(std::make_unique<LiveChatService>(), parent) {}
+
+ChatFrm::ChatFrm(std::unique_ptr<LiveChatService> liveService, QWidget *parent)
+    : ChatFrm(*liveService, Clock::system(), parent) {
+    m_liveService = std::move(liveService);
+}
+
+ChatFrm::~ChatFrm() = default;
 
 ChatFrm::ChatFrm(ChatService &service, const Clock &clock, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
@@ -183,6 +191,20 @@ void ChatFrm::buildInputLine() {
     screenShotBtn->setToolTip(kScreenShotName);
     screenShotBtn->setAccessibleName(kScreenShotName);
     connect(screenShotBtn, &QPushButton::clicked, this, [this] { m_session.sendScreenshot(); });
+
+    // In the white band between the list and the input line, which the design leaves empty.
+    m_requestsLabel = new QLabel(this);
+    m_requestsLabel->setObjectName(QStringLiteral("PendingRequests"));
+    m_requestsLabel->setGeometry(twipsRect(1110, 7740, 2400, 330));
+    m_requestsLabel->hide();
+    m_uploadBar = new QProgressBar(this);
+    m_uploadBar->setObjectName(QStringLiteral("UploadProgress"));
+    m_uploadBar->setGeometry(twipsRect(3540, 7755, 2745, 300));
+    m_uploadBar->setFormat(kUploadFormat);
+    m_uploadBar->setAccessibleName(kUploadFormat.section(QLatin1Char(':'), 0, 0));
+    m_uploadBar->hide();
+    m_showRequests.setSingleShot(true);
+    connect(&m_showRequests, &QTimer::timeout, m_requestsLabel, &QWidget::show);
 
     // The keyboard goes from the list to the input line, then through the buttons in the
     // window's order, the close image last.
@@ -277,11 +299,11 @@ void ChatFrm::dropEvent(QDropEvent *event) {
 }
 
 void ChatFrm::showTextMsgMenu(const QPoint &globalPos) {
-    const std::unique_ptr<QMenu> menu(m_textMsg->createStandardContextMenu());
+    QMenu *menu = m_textMsg->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addSeparator();
-    const QAction *choose = menu->addAction(kChoosePictureItem);
-    if (menu->exec(globalPos) == choose)
-        choosePictures();
+    menu->addAction(kChoosePictureItem, this, &ChatFrm::choosePictures);
+    menu->popup(globalPos);
 }
 
 void ChatFrm::choosePictures() {
@@ -289,29 +311,58 @@ void ChatFrm::choosePictures() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     if (!QFileInfo(folder).isDir())
         folder = QDir::homePath();
-    const QStringList paths = QFileDialog::getOpenFileNames(this, kChoosePictureItem, folder,
-                                                            PictureOffer::fileDialogFilter());
-    sendOffered(PictureOffer::fromFiles(paths));
+    auto *dialog =
+        new QFileDialog(this, kChoosePictureItem, folder, PictureOffer::fileDialogFilter());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    connect(dialog, &QFileDialog::filesSelected, this,
+            [this](const QStringList &paths) { sendOffered(PictureOffer::fromFiles(paths)); });
+    dialog->open();
 }
 
 void ChatFrm::sendOffered(const PictureOffer &offer) {
     if (!offer.otherFiles.isEmpty())
-        showWarning(kOnlyPictures);
+        openInTurn([this] { return warningBox(kOnlyPictures); });
     if (!offer.picture.isNull())
         previewAndSend(offer.picture);
     for (const QString &path : offer.pictureFiles) {
         const QImage picture = PictureOffer::read(path);
         if (picture.isNull())
-            showWarning(kUnreadablePicture);
+            openInTurn([this] { return warningBox(kUnreadablePicture); });
         else
             previewAndSend(picture);
     }
 }
 
 void ChatFrm::previewAndSend(const QImage &picture) {
-    PicturePreview preview(picture, this);
-    if (preview.exec() == QDialog::Accepted)
-        m_session.sendPicture(OutgoingPicture::cropped(picture, preview.crop()));
+    openInTurn([this, picture] {
+        auto *preview = new PicturePreview(picture, this);
+        connect(preview, &QDialog::accepted, this, [this, preview, picture] {
+            m_session.sendPicture(OutgoingPicture::cropped(picture, preview->crop()));
+        });
+        return preview;
+    });
+}
+
+void ChatFrm::openInTurn(std::function<QDialog *()> dialog) {
+    m_dialogsInTurn.push_back(std::move(dialog));
+    if (!m_dialogInTurnOpen)
+        openNextInTurn();
+}
+
+void ChatFrm::openNextInTurn() {
+    m_dialogInTurnOpen = !m_dialogsInTurn.empty();
+    if (!m_dialogInTurnOpen)
+        return;
+    QDialog *dialog = m_dialogsInTurn.front()();
+    m_dialogsInTurn.pop_front();
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, &ChatFrm::openNextInTurn);
+    dialog->open();
+}
+
+QMessageBox *ChatFrm::warningBox(const QString &text) {
+    return new QMessageBox(QMessageBox::Warning, kMessageBoxTitle, text, QMessageBox::Ok, this);
 }
 
 void ChatFrm::paintEvent(QPaintEvent *) {
@@ -326,8 +377,8 @@ bool ChatFrm::isShown() const {
 QString ChatFrm::inputText() const {
     return m_textMsg->text();
 }
-void ChatFrm::clearInput() {
-    m_textMsg->clear();
+void ChatFrm::setInputText(const QString &text) {
+    m_textMsg->setText(text);
 }
 void ChatFrm::showWindow() {
     show();
@@ -344,35 +395,55 @@ void ChatFrm::hideWindow() {
 void ChatFrm::beep() {
     QApplication::beep();
 }
-// The list paints once after a run of messages rather than after each.
-void ChatFrm::setCanvasVisible(bool visible) {
-    m_list->setUpdatesEnabled(visible);
-}
 
 // The list lays the new bubble out under the last one and shows the end.
 void ChatFrm::addMessage(const ChatMessage &message) {
     m_messages.append(message);
 }
 
+void ChatFrm::showPendingRequests(int count) {
+    if (count == 0) {
+        m_showRequests.stop();
+        m_requestsLabel->hide();
+        return;
+    }
+    m_requestsLabel->setText(count == 1   ? kOneRequest
+                             : count == 2 ? kTwoRequests
+                                          : kMoreRequests.arg(count - 1));
+    if (!m_requestsLabel->isVisible() && !m_showRequests.isActive())
+        m_showRequests.start(kShowRequestsAfterMs);
+}
+
+void ChatFrm::showUploadProgress(qint64 sent, qint64 total) {
+    m_uploadBar->setVisible(total > 0);
+    // Per mille: the bar takes ints, a file may pass 2 GiB in bytes.
+    m_uploadBar->setRange(0, 1000);
+    m_uploadBar->setValue(total > 0 ? int(qBound(qint64(0), sent * 1000 / total, qint64(1000)))
+                                    : 0);
+}
+
 void ChatFrm::showWarning(const QString &text) {
-    QMessageBox box(QMessageBox::Warning, kMessageBoxTitle, text, QMessageBox::Ok, this);
-    box.exec();
+    QMessageBox *box = warningBox(text);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
-bool ChatFrm::askYesNo(const QString &question) {
-    return QMessageBox::question(this, kMessageBoxTitle, question,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+void ChatFrm::askYesNo(const QString &question, std::function<void(bool yes)> answer) {
+    auto *box = new QMessageBox(QMessageBox::Question, kMessageBoxTitle, question,
+                                QMessageBox::Yes | QMessageBox::No, this);
+    box->setDefaultButton(QMessageBox::Yes);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this,
+            [answer = std::move(answer)](int button) { answer(button == QMessageBox::Yes); });
+    box->open();
 }
 
-void ChatFrm::waitForScreenToSettle() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    QEventLoop pause;
-    QTimer::singleShot(kCaptureDelayMs, &pause, &QEventLoop::quit);
-    pause.exec(QEventLoop::ExcludeUserInputEvents);
+void ChatFrm::waitForScreenToSettle(std::function<void()> then) {
+    QTimer::singleShot(kCaptureDelayMs, this, std::move(then));
 }
 
-bool ChatFrm::captureScreen(const QString &path) {
-    return ModuleScreenSnapshot::CaptureScreen(path);
+void ChatFrm::captureScreen(const QString &path, std::function<void(bool written)> done) {
+    ModuleScreenSnapshot::CaptureScreen(path, std::move(done));
 }
 
 bool ChatFrm::startProgram(const QString &path) {

@@ -8,11 +8,19 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <deque>
+#include <memory>
+
 class ChatService;
 class Clock;
+class LiveChatService;
 class MessageList;
+class QDialog;
 class QDropEvent;
+class QLabel;
 class QLineEdit;
+class QMessageBox;
+class QProgressBar;
 struct PictureOffer;
 
 // The chat window: header, message list and input line at fixed places. It only applies what
@@ -23,6 +31,7 @@ public:
     explicit ChatFrm(QWidget *parent = nullptr);
     // For tests: another service and clock than the live ones.
     ChatFrm(ChatService &service, const Clock &clock, QWidget *parent = nullptr);
+    ~ChatFrm() override;
 
     void InizializzaChat();
     void showAsForMessage() override;
@@ -37,6 +46,8 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    ChatFrm(std::unique_ptr<LiveChatService> liveService, QWidget *parent);
+
     void buildHeader();
     void buildMessageList();
     void buildInputLine();
@@ -51,19 +62,24 @@ private:
     // Pictures pasted, dropped or picked go through one preview each, in order.
     void sendOffered(const PictureOffer &offer);
     void previewAndSend(const QImage &picture);
+    // The boxes and previews of offered pictures open one at a time, in the order offered.
+    void openInTurn(std::function<QDialog *()> dialog);
+    void openNextInTurn();
+    QMessageBox *warningBox(const QString &text);
 
     bool isShown() const override;
     QString inputText() const override;
-    void clearInput() override;
+    void setInputText(const QString &text) override;
     void showWindow() override;
     void hideWindow() override;
     void beep() override;
-    void setCanvasVisible(bool visible) override;
     void addMessage(const ChatMessage &message) override;
+    void showPendingRequests(int count) override;
+    void showUploadProgress(qint64 sent, qint64 total) override;
     void showWarning(const QString &text) override;
-    bool askYesNo(const QString &question) override;
-    void waitForScreenToSettle() override;
-    bool captureScreen(const QString &path) override;
+    void askYesNo(const QString &question, std::function<void(bool yes)> answer) override;
+    void waitForScreenToSettle(std::function<void()> then) override;
+    void captureScreen(const QString &path, std::function<void(bool written)> done) override;
     bool startProgram(const QString &path) override;
     bool programRunning() const override;
     void endProcess() override;
@@ -72,12 +88,19 @@ private:
     void enable() override;
 
     MessageModel m_messages;
+    // Set when the window runs on the live service; the session must go before it.
+    std::unique_ptr<LiveChatService> m_liveService;
     ChatSession m_session;
     QTimer m_timerChat;
     MessageList *m_list = nullptr;
     QLineEdit *m_textMsg = nullptr;
+    QLabel *m_requestsLabel = nullptr;
+    QProgressBar *m_uploadBar = nullptr;
+    QTimer m_showRequests;
     // A release of Enter counts only after its press reached the input box: the press that
     // closed a message box must not send again.
     bool m_enterPressedInTextMsg = false;
     qint64 m_programPid = 0;
+    std::deque<std::function<QDialog *()>> m_dialogsInTurn;
+    bool m_dialogInTurnOpen = false;
 };

@@ -6,6 +6,7 @@
 #include "chat/ChatView.h"
 #include "chat/IsLink.h"
 #include "chat/OutgoingPicture.h"
+#include "chat/OutgoingText.h"
 #include "chat/PictureFileName.h"
 #include "chat/PollTimer.h"
 #include "chat/ServiceDate.h"
@@ -20,7 +21,7 @@
 #include "service/GetXmlValue.h"
 
 #include <QDir>
-#include <QScopeGuard>
+#include <QImage>
 
 namespace {
 const QString kEndpointDue = QLatin1String(ServiceProtocol::kEndpointDue);
@@ -41,8 +42,8 @@ constexpr int kIdleIntervalMs = 20000;
 constexpr int kActiveIntervalMs = 2000;
 constexpr int kFollowUpIntervalMs = 500;
 constexpr qint64 kActiveMinutes = 10;
-// A longer backlog goes on at the next follow-up tick, so that the window and the tray menu
-// answer between runs.
+// A longer backlog goes on at the next follow-up tick, so that what the customer asked for
+// meanwhile gets its turn between runs.
 constexpr int kMessagesPerRun = 100;
 // The remote-assistance tool starts at most this often, and never beside a running one.
 constexpr qint64 kToolRestartSeconds = 60;
@@ -62,6 +63,9 @@ const QString kNoTicketWarning =
     QStringLiteral("Nessun ticket abilitato per la gestione a mezzo chat.");
 const QString kPictureNotSent =
     QStringLiteral("Non è stato possibile inviare l'immagine all'operatore. Riprovare più tardi.");
+const QString kScreenNotCaptured =
+    QStringLiteral("Non è stato possibile catturare l'immagine dello schermo. Nulla è stato "
+                   "inviato all'operatore.");
 const QString kScreenshotQuestion = QStringLiteral(
     "Si desidera inviare una immagine dello schermo all'operatore del customer care Quintaro?");
 
@@ -102,109 +106,174 @@ ChatSession::ChatSession(ChatService &service, ChatView &view, PollTimer &timer,
     , m_clock(clock)
     , m_dataUltimoMsg(kZeroDate) {}
 
-// Timer ticks arrive from nested event loops (exchanges, message boxes, the pause before a
-// capture); they must not start a second operation inside the running one.
-template<typename Operation> void ChatSession::exclusively(Operation operation) {
-    if (m_busy)
-        return;
-    m_busy = true;
-    const auto leave = qScopeGuard([this] { m_busy = false; });
-    operation();
-}
-
 void ChatSession::InizializzaChat() {
     if (state().VatNumber.isEmpty()) {
         m_view.endProcess();
         return;
     }
-    RichiediTicket();
-    ImpostaIntervallo();
-}
-
-void ChatSession::onTimerTick() {
-    if (m_service.exchangeInProgress())
-        return;
-    exclusively([this] {
-        if (state().IdTicket != 0)
-            AggiornaChat();
-        else
-            RichiediTicket();
+    m_queue.enqueue([this](Done done) {
+        RichiediTicket([this, done] {
+            ImpostaIntervallo();
+            done();
+        });
     });
 }
 
+void ChatSession::onTimerTick() {
+    if (m_pollWaiting)
+        return;
+    m_pollWaiting = true;
+    m_queue.enqueue([this](Done done) {
+        m_pollWaiting = false;
+        poll(done);
+    });
+}
+
+void ChatSession::enqueueForCustomer(OperationQueue::Operation operation) {
+    m_view.showPendingRequests(++m_customerRequests);
+    m_queue.enqueue([this, operation = std::move(operation)](Done done) {
+        operation([this, done] {
+            m_view.showPendingRequests(--m_customerRequests);
+            done();
+        });
+    });
+}
+
+void ChatSession::poll(Done done) {
+    if (state().IdTicket != 0)
+        AggiornaChat(done);
+    else
+        RichiediTicket(done);
+}
+
 void ChatSession::sendMessage() {
-    exclusively([this] {
-        if (!confirmTicket())
-            return;
-        const QString text = m_view.inputText();
-        if (text.isEmpty() || !postSetChat(text, false))
-            return;
-        m_dataUltimoMsg = m_clock.now();
-        AggiornaChat();
-        m_view.clearInput();
+    enqueueForCustomer([this](Done done) { sendText(done); });
+}
+
+void ChatSession::sendText(Done done) {
+    const QString typed = m_view.inputText();
+    // Nothing goes out changed without a word: the customer decides what to do with the text.
+    const QString text = OutgoingText::normalized(typed);
+    if (const QString refused = OutgoingText::unsendable(text); !refused.isEmpty()) {
+        m_view.showWarning(OutgoingText::warningFor(refused));
+        return done();
+    }
+    confirmTicket([this, done, typed, text](bool ticket) {
+        if (!ticket || text.isEmpty())
+            return done();
+        postSetChat(text, false, [this, done, typed](bool accepted) {
+            if (!accepted)
+                return done();
+            m_dataUltimoMsg = m_clock.now();
+            AggiornaChat([this, done, typed] {
+                // What the customer typed while the message went out stays in the box.
+                const QString now = m_view.inputText();
+                if (now.startsWith(typed))
+                    m_view.setInputText(now.mid(typed.size()));
+                done();
+            });
+        });
     });
 }
 
 void ChatSession::sendScreenshot() {
-    exclusively([this] {
-        if (!confirmTicket())
-            return;
-        if (!m_view.askYesNo(kScreenshotQuestion))
-            return;
-        m_view.hideWindow();
-        const auto showAgain = qScopeGuard([this] { m_view.showForUser(); });
-        const QString fileName = PictureFileName::of(state().IdTicket, m_clock.now());
-        m_view.waitForScreenToSettle();
-        // Announcing a picture that was never written would show the operator a broken file.
-        if (!m_view.captureScreen(pictureFolder() + fileName))
-            return;
-        uploadAndAnnounce(fileName);
+    enqueueForCustomer([this](Done done) {
+        confirmTicket([this, done](bool ticket) {
+            // The question waits for the customer outside the queue: polling goes on meanwhile.
+            if (ticket)
+                m_view.askYesNo(kScreenshotQuestion, [this](bool yes) {
+                    if (yes)
+                        enqueueForCustomer([this](Done done) { captureAndSend(done); });
+                });
+            done();
+        });
+    });
+}
+
+void ChatSession::captureAndSend(Done done) {
+    // The chat may have ended while the question was open.
+    if (state().IdTicket == 0) {
+        m_view.showWarning(kNoTicketWarning);
+        return done();
+    }
+    m_view.hideWindow();
+    const QString fileName = PictureFileName::of(state().IdTicket, m_clock.now());
+    const Done showAgain = [this, done] {
+        m_view.showForUser();
+        done();
+    };
+    m_view.waitForScreenToSettle([this, fileName, showAgain] {
+        m_view.captureScreen(pictureFolder() + fileName, [this, fileName, showAgain](bool written) {
+            // Announcing a picture that was never written would show the operator a broken file.
+            if (!written) {
+                showAgain();
+                return m_view.showWarning(kScreenNotCaptured);
+            }
+            uploadAndAnnounce(fileName, showAgain);
+        });
     });
 }
 
 void ChatSession::sendPicture(const QImage &picture) {
-    exclusively([this, &picture] {
-        if (!confirmTicket())
-            return;
+    enqueueForCustomer([this, picture](Done done) { sendPictureNow(picture, done); });
+}
+
+void ChatSession::sendPictureNow(const QImage &picture, Done done) {
+    confirmTicket([this, picture, done](bool ticket) {
+        if (!ticket)
+            return done();
         const QString fileName =
             PictureFileName::freeIn(QDir(pictureFolder()), state().IdTicket, m_clock.now());
         const QString error = OutgoingPicture::writeJpeg(picture, pictureFolder() + fileName);
         if (!error.isEmpty()) {
             WriteLog(fileName + QStringLiteral(": ") + error);
             m_view.showWarning(kPictureNotSent);
-            return;
+            return done();
         }
-        uploadAndAnnounce(fileName);
+        uploadAndAnnounce(fileName, done);
     });
 }
 
-void ChatSession::uploadAndAnnounce(const QString &fileName) {
-    // A picture the service never got must not be announced; the file stays for a retry.
-    if (!m_service.uploadFile(pictureFolder() + fileName)) {
-        m_view.showForUser();
-        m_view.showWarning(kPictureNotSent);
-        return;
-    }
-    if (!postSetChat(fileName, true))
-        return;
-    m_dataUltimoMsg = m_clock.now();
-    AggiornaChat();
+void ChatSession::uploadAndAnnounce(const QString &fileName, Done done) {
+    const auto progress = [this](qint64 sent, qint64 total) {
+        m_view.showUploadProgress(sent, total);
+    };
+    m_service.uploadFile(pictureFolder() + fileName, progress,
+                         [this, fileName, done](bool uploaded) {
+                             m_view.showUploadProgress(0, 0);
+                             // A picture the service never got must not be announced; the file
+                             // stays for a retry.
+                             if (!uploaded) {
+                                 m_view.showForUser();
+                                 m_view.showWarning(kPictureNotSent);
+                                 return done();
+                             }
+                             postSetChat(fileName, true, [this, done](bool accepted) {
+                                 if (!accepted)
+                                     return done();
+                                 m_dataUltimoMsg = m_clock.now();
+                                 AggiornaChat(done);
+                             });
+                         });
 }
 
-void ChatSession::RichiediTicket() {
-    const QString answer = m_service.post(kEndpointDue, BuildGetTicket(state().VatNumber));
-    qint32 idTicket = 0;
-    if (GetXmlValue(answer, kGetTicketStatus) == kStatusOk)
-        idTicket = readInt32(GetXmlValue(answer, kGetTicketId));
-    state().IdTicket = idTicket;
+void ChatSession::RichiediTicket(Done done) {
+    m_service.post(kEndpointDue, BuildGetTicket(state().VatNumber), [done](const QString &answer) {
+        qint32 idTicket = 0;
+        if (GetXmlValue(answer, kGetTicketStatus) == kStatusOk)
+            idTicket = readInt32(GetXmlValue(answer, kGetTicketId));
+        state().IdTicket = idTicket;
+        done();
+    });
 }
 
-bool ChatSession::confirmTicket() {
-    RichiediTicket();
-    if (state().IdTicket != 0)
-        return true;
-    m_view.showWarning(kNoTicketWarning);
-    return false;
+void ChatSession::confirmTicket(Then then) {
+    RichiediTicket([this, then] {
+        const bool ticket = state().IdTicket != 0;
+        if (!ticket)
+            m_view.showWarning(kNoTicketWarning);
+        then(ticket);
+    });
 }
 
 void ChatSession::ImpostaIntervallo() {
@@ -217,27 +286,41 @@ void ChatSession::ImpostaIntervallo() {
     m_timer.enable();
 }
 
-// A backlog arrives one message per answer; a loop keeps the stack flat however long it is.
-void ChatSession::AggiornaChat() {
-    m_view.setCanvasVisible(false);
-    const auto showCanvas = qScopeGuard([this] { m_view.setCanvasVisible(true); });
-    bool delivered = false;
-    for (int run = 0; run < kMessagesPerRun && fetchNextMessage(); ++run)
-        delivered = true;
+void ChatSession::AggiornaChat(Done done) {
+    fetchMessages(0, done);
+}
+
+// A backlog arrives one message per answer; each answer asks for the next from the event loop,
+// so the stack stays flat however long the backlog is.
+void ChatSession::fetchMessages(int run, Done done) {
+    const qint16 typing = m_view.isShown() && !m_view.inputText().isEmpty() ? 1 : 0;
+    m_service.post(kEndpointTre,
+                   BuildGetChat(state().IdTicket, m_idUltimoMsg, typing, state().VatNumber),
+                   [this, run, done](const QString &answer) {
+                       Message message;
+                       if (!readAnswer(answer, &message))
+                           return endRun(run > 0, done);
+                       showMessage(message, [this, run, done] {
+                           if (run + 1 < kMessagesPerRun)
+                               fetchMessages(run + 1, done);
+                           else
+                               endRun(true, done);
+                       });
+                   });
+}
+
+void ChatSession::endRun(bool delivered, Done done) {
     // After the end of the chat the pace without a ticket holds: a quick tick would only ask
     // for a ticket that is not there.
     if (delivered && state().IdTicket != 0)
         m_timer.setInterval(kFollowUpIntervalMs);
+    done();
 }
 
-bool ChatSession::fetchNextMessage() {
-    const qint16 typing = m_view.isShown() && !m_view.inputText().isEmpty() ? 1 : 0;
-    const QString answer = m_service.post(
-        kEndpointTre, BuildGetChat(state().IdTicket, m_idUltimoMsg, typing, state().VatNumber));
+bool ChatSession::readAnswer(const QString &answer, Message *message) {
     const auto field = [&answer](const char *name) {
         return GetXmlValue(answer, kGetChatField + QLatin1String(name));
     };
-
     const QString status = field("status");
     if (status != kStatusOk) {
         const bool ended = status == kStatusNoTicket;
@@ -249,52 +332,60 @@ bool ChatSession::fetchNextMessage() {
         return false;
     }
 
-    Message message;
-    message.id = readInt32(field("id"));
+    message->id = readInt32(field("id"));
     // Without an id there is nothing to mark read, and no bubble of an earlier message is
     // overwritten with it. An id that does not advance would ask for the same message for
-    // ever, with the window taken over by the run. (The last id is never below 0.)
-    if (message.id <= m_idUltimoMsg) {
-        if (message.id > 0)
+    // ever. (The last id is never below 0.)
+    if (message->id <= m_idUltimoMsg) {
+        if (message->id > 0)
             WriteLog(QStringLiteral("getchat: id %1 non successivo all'ultimo letto %2, ignorato")
-                         .arg(message.id)
+                         .arg(message->id)
                          .arg(m_idUltimoMsg));
         ImpostaIntervallo();
         return false;
     }
     if (const auto data = ServiceDate::parse(field("data")))
         m_dataUltimoMsg = *data;
-    message.testo = HtmlToText(field("testo"));
-    message.idOperatore = readInt32(field("idoperatore"));
-    message.attach = readInt16(field("attach"));
-    message.letto = readInt16(field("letto"));
-    showMessage(message);
+    message->testo = HtmlToText(field("testo"));
+    message->idOperatore = readInt32(field("idoperatore"));
+    message->attach = readInt16(field("attach"));
+    message->letto = readInt16(field("letto"));
     return true;
 }
 
-void ChatSession::showMessage(const Message &message) {
+void ChatSession::showMessage(const Message &message, Done done) {
     m_view.showWindow();
-    SegnaLetto(message.id);
     m_idUltimoMsg = message.id;
+    SegnaLetto(message.id, [this, message, done] {
+        const bool fromOperator = message.idOperatore > 0;
+        if (fromOperator)
+            m_view.beep();
+        m_view.showAsForMessage();
 
-    const bool fromOperator = message.idOperatore > 0;
-    if (fromOperator)
-        m_view.beep();
-    m_view.showAsForMessage();
-
-    ChatMessage shown;
-    shown.time = m_dataUltimoMsg.toString(kBubbleTimeFormat);
-    shown.idOperatore = message.idOperatore;
-    shown.text = carryOutRemoteAssistance(message);
-    shown.isPicture = message.attach == 1;
-    if (shown.isPicture)
-        fetchAttachment(shown.text, fromOperator);
-    else
-        shown.isLink =
-            IsLink(shown.text, [this](const QUrl &url) { return m_service.probeLink(url); });
-    shown.backColor = fromOperator ? BubbleColours::kOperatorBack : BubbleColours::kCustomerBack;
-    shown.foreColor = fromOperator ? BubbleColours::kOperatorFore : BubbleColours::kCustomerFore;
-    m_view.addMessage(shown);
+        ChatMessage shown;
+        shown.time = m_dataUltimoMsg.toString(kBubbleTimeFormat);
+        shown.idOperatore = message.idOperatore;
+        shown.text = carryOutRemoteAssistance(message);
+        shown.isPicture = message.attach == 1;
+        shown.backColor =
+            fromOperator ? BubbleColours::kOperatorBack : BubbleColours::kCustomerBack;
+        shown.foreColor =
+            fromOperator ? BubbleColours::kOperatorFore : BubbleColours::kCustomerFore;
+        const auto add = [this, done](const ChatMessage &ready) {
+            m_view.addMessage(ready);
+            done();
+        };
+        if (shown.isPicture)
+            return fetchAttachment(shown.text, fromOperator, [add, shown] { add(shown); });
+        const LinkCheck link = IsLink(shown.text);
+        shown.isLink = link.isLink;
+        if (!link.probe.isValid())
+            return add(shown);
+        m_service.probeLink(link.probe, [add, shown](bool answersOk) mutable {
+            shown.isLink = answersOk;
+            add(shown);
+        });
+    });
 }
 
 QString ChatSession::carryOutRemoteAssistance(const Message &message) {
@@ -317,22 +408,24 @@ QString ChatSession::carryOutRemoteAssistance(const Message &message) {
     return kRemoteAssistanceStarted;
 }
 
-void ChatSession::fetchAttachment(const QString &fileName, bool fromOperator) {
+void ChatSession::fetchAttachment(const QString &fileName, bool fromOperator, Done done) {
     const QString localPath = pictureFolder() + fileName;
     // The customer's own screenshots are already in the folder; a name with a folder part
-    // would write outside it.
+    // would write outside it. A failed download shows the bubble without its picture.
     if (fromOperator && IsPlainFileName(fileName) && !FileExists(localPath))
-        m_service.downloadPicture(fileName, localPath);
+        m_service.downloadPicture(fileName, localPath, [done](bool) { done(); });
+    else
+        done();
 }
 
-void ChatSession::SegnaLetto(qint32 messageId) {
-    m_service.post(kEndpointDue, BuildSetReadChat(messageId));
+void ChatSession::SegnaLetto(qint32 messageId, Done done) {
+    m_service.post(kEndpointDue, BuildSetReadChat(messageId), [done](const QString &) { done(); });
 }
 
-bool ChatSession::postSetChat(const QString &text, bool attach) {
-    const QString answer =
-        m_service.post(kEndpointTre, BuildSetChat(text, state().IdTicket, attach));
-    return GetXmlValue(answer, kSetChatStatus) == kStatusOk;
+void ChatSession::postSetChat(const QString &text, bool attach, Then then) {
+    m_service.post(
+        kEndpointTre, BuildSetChat(text, state().IdTicket, attach),
+        [then](const QString &answer) { then(GetXmlValue(answer, kSetChatStatus) == kStatusOk); });
 }
 
 QString ChatSession::pictureFolder() const {

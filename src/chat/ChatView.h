@@ -4,14 +4,17 @@
 
 #include <QString>
 
-// What the chat session asks of its window.
+#include <functional>
+
+// What the chat session asks of its window. Nothing here waits for the customer: boxes answer
+// through their callbacks, and the session goes on meanwhile.
 class ChatView {
 public:
     virtual ~ChatView() = default;
 
     virtual bool isShown() const = 0;
     virtual QString inputText() const = 0;
-    virtual void clearInput() = 0;
+    virtual void setInputText(const QString &text) = 0;
 
     // Shown for a message: no focus taken.
     virtual void showWindow() = 0;
@@ -22,17 +25,21 @@ public:
     virtual void showAsForMessage() = 0;
     virtual void beep() = 0;
 
-    // The canvas stays hidden while a run of messages is added.
-    virtual void setCanvasVisible(bool visible) = 0;
     // Puts the message's bubble under the last one, grows the list and scrolls to its end.
     virtual void addMessage(const ChatMessage &message) = 0;
 
+    // How many of the customer's requests (texts, screenshots, pictures) are not done yet, the
+    // one under way included; 0 once all are done.
+    virtual void showPendingRequests(int count) = 0;
+    // A picture on its way to the service: bytes sent of total; 0 of 0 once it is over.
+    virtual void showUploadProgress(qint64 sent, qint64 total) = 0;
+
     virtual void showWarning(const QString &text) = 0;
-    virtual bool askYesNo(const QString &question) = 0;
+    virtual void askYesNo(const QString &question, std::function<void(bool yes)> answer) = 0;
     // Lets the hidden window leave the screen before a capture.
-    virtual void waitForScreenToSettle() = 0;
-    // Writes a JPEG of the primary screen; false when no file was written.
-    virtual bool captureScreen(const QString &path) = 0;
+    virtual void waitForScreenToSettle(std::function<void()> then) = 0;
+    // Writes a JPEG of the primary screen; written is false when no file was written.
+    virtual void captureScreen(const QString &path, std::function<void(bool written)> done) = 0;
     // False when the program could not be started.
     virtual bool startProgram(const QString &path) = 0;
     // Whether the program started last is still running.

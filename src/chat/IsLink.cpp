@@ -14,23 +14,23 @@ bool hasWhiteSpace(const QString &text) {
 
 } // namespace
 
-bool IsLink(const QString &text, const LinkProbe &probe) {
+LinkCheck IsLink(const QString &text) {
     QString address = text.toLower();
     // Qt would percent-encode spaces into a valid address, and the desktop cannot open a
     // sentence or several lines however they begin.
     if (address.size() < kMinLinkLength || hasWhiteSpace(address))
-        return false;
+        return {};
     // Underline only what a click can open, however it begins.
     if (LinkTarget(text).isEmpty())
-        return false;
+        return {};
     if (address.startsWith(QLatin1String("http://")) ||
         address.startsWith(QLatin1String("https://")) || address.startsWith(QLatin1String("www")))
-        return true;
+        return {true, {}};
 
     if (!address.startsWith(QLatin1String("http")))
         address.prepend(QLatin1String("http://"));
     const QUrl url(address, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty())
-        return false;
-    return probe(url);
+        return {};
+    return {false, url};
 }

@@ -3,11 +3,12 @@
 #include <QString>
 #include <QUrl>
 
-#include <functional>
-
-// Asks the network whether an address answers; true for the status text "OK".
-using LinkProbe = std::function<bool(const QUrl &address)>;
-
 // Whether a bubble's whole text is a web address that a click opens (LinkTarget): by its
-// prefix, or because the probe says so.
-bool IsLink(const QString &text, const LinkProbe &probe);
+// prefix, or because a GET of the address answers with the status text "OK".
+struct LinkCheck {
+    bool isLink = false;
+    // Valid when only the network can tell: the text is a link if this address answers "OK".
+    QUrl probe;
+};
+
+LinkCheck IsLink(const QString &text);

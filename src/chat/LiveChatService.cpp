@@ -5,30 +5,33 @@
 #include "service/HttpExchange.h"
 #include "service/LinkProbe.h"
 #include "service/PictureDownloadUrl.h"
-#include "service/SoapTransport.h"
-
-QString LiveChatService::post(const QString &endpoint, const QString &envelope) {
-    return PostSoapWithin(endpoint, envelope, m_soapTimeLimitMs);
-}
-
-bool LiveChatService::downloadPicture(const QString &fileName, const QString &path) {
-    return DownloadFile(PictureDownloadUrl(fileName), path);
-}
 
 namespace {
 constexpr int kHttpOk = 200;
 } // namespace
 
-bool LiveChatService::uploadFile(const QString &path) {
-    int status = 0;
-    const QString answer = UploadFile(path, &status);
-    return status == kHttpOk && answer != QLatin1String(kUploadNoFileData);
+void LiveChatService::adopt(QObject *exchange) {
+    if (exchange)
+        exchange->setParent(this);
 }
 
-bool LiveChatService::probeLink(const QUrl &address) {
-    return ProbeLink(address);
+void LiveChatService::post(const QString &endpoint, const QString &envelope, Answer done) {
+    adopt(PostSoapWithin(endpoint, envelope, m_soapTimeLimitMs, std::move(done)));
 }
 
-bool LiveChatService::exchangeInProgress() const {
-    return HttpExchange::inProgress();
+void LiveChatService::downloadPicture(const QString &fileName, const QString &path, Outcome done) {
+    adopt(DownloadFile(PictureDownloadUrl(fileName), path, std::move(done)));
+}
+
+void LiveChatService::uploadFile(const QString &path, Progress progress, Outcome done) {
+    HttpExchange *exchange = UploadFile(path, [done = std::move(done)](const UploadAnswer &answer) {
+        done(answer.status == kHttpOk && answer.text != QLatin1String(kUploadNoFileData));
+    });
+    adopt(exchange);
+    if (exchange && progress)
+        connect(exchange, &HttpExchange::uploadProgress, this, std::move(progress));
+}
+
+void LiveChatService::probeLink(const QUrl &address, Outcome done) {
+    adopt(ProbeLink(address, std::move(done)));
 }

@@ -445,9 +445,10 @@ void MessageList::showMenu(QPoint viewportPos, QPoint globalPos) {
     if (selectedText().isEmpty() && hit.part != Part::Picture && hit.index >= 0 &&
         bubble(hit.index).showsText())
         select({hit.index, 0, int(textLayout(hit.index).text().size())});
-    QMenu menu(this);
-    menu.addAction(kCopyCaption, this, &MessageList::copy)->setEnabled(!selectedText().isEmpty());
-    menu.exec(globalPos);
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(kCopyCaption, this, &MessageList::copy)->setEnabled(!selectedText().isEmpty());
+    menu->popup(globalPos);
 }
 
 void MessageList::openLink(int index) const {

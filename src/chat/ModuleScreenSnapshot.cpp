@@ -16,19 +16,32 @@ namespace {
 const QString kSaveError = QStringLiteral("Non posso salvare l'immagine. Errore GDI+:");
 } // namespace
 
-bool CaptureScreen(const QString &path) {
+void CaptureScreen(const QString &path, Written done) {
     if (DesktopSession::isWayland(QProcessEnvironment::systemEnvironment())) {
-        PortalScreenshot portal(QDBusConnection::sessionBus());
-        return CaptureScreen(path, [&portal] { return portal.take(); });
+        auto *portal = new PortalScreenshot(QDBusConnection::sessionBus());
+        return CaptureScreen(
+            path,
+            [portal](auto taken) {
+                portal->take([portal, taken](const QImage &screen) {
+                    portal->deleteLater();
+                    taken(screen);
+                });
+            },
+            std::move(done));
     }
-    return CaptureScreen(path, [] {
-        QScreen *screen = QGuiApplication::primaryScreen();
-        return screen ? screen->grabWindow(0).toImage() : QImage();
-    });
+    CaptureScreen(
+        path,
+        [](auto taken) {
+            QScreen *screen = QGuiApplication::primaryScreen();
+            taken(screen ? screen->grabWindow(0).toImage() : QImage());
+        },
+        std::move(done));
 }
 
-bool CaptureScreen(const QString &path, const std::function<QImage()> &takePicture) {
-    return SavePictureAsJpeg(takePicture(), path, kJpegQuality).isEmpty();
+void CaptureScreen(const QString &path, const PictureSource &takePicture, Written done) {
+    takePicture([path, done = std::move(done)](const QImage &screen) {
+        done(SavePictureAsJpeg(screen, path, kJpegQuality).isEmpty());
+    });
 }
 
 QString SavePictureAsJpeg(const QImage &picture, const QString &path, int quality) {

@@ -17,17 +17,26 @@ constexpr int kHttpOk = 200;
 
 } // namespace
 
-bool DownloadFile(const QString &url, const QString &path) {
-    QSaveFile file(path);
-    if (!MayWriteTo(path) || !file.open(QIODevice::WriteOnly))
-        return false;
+HttpExchange *DownloadFile(const QString &url, const QString &path,
+                           std::function<void(bool stored)> done) {
+    auto file = std::make_unique<QSaveFile>(path);
+    if (!MayWriteTo(path) || !file->open(QIODevice::WriteOnly)) {
+        done(false);
+        return nullptr;
+    }
     QNetworkRequest request{QUrl(url)};
     // Another host would hand the client anything under the service's name.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::SameOriginRedirectPolicy);
     HttpTerms terms(kDownloadSilenceLimitMs, kDownloadDeadlineMs, kMaxDownloadBytes);
-    terms.bodySink = &file;
-    const HttpResult result = HttpExchange::run(request, "GET", {}, terms);
-    // A file not committed vanishes with its QSaveFile and leaves the earlier one.
-    return result.completed() && result.status == kHttpOk && file.commit();
+    terms.bodySink = file.get();
+    QSaveFile *sink = file.get();
+    HttpExchange *exchange = HttpExchange::start(
+        request, "GET", {}, terms, [sink, done = std::move(done)](const HttpResult &result) {
+            done(result.completed() && result.status == kHttpOk && sink->commit());
+        });
+    // A file not committed vanishes with its QSaveFile, and with the exchange, and leaves the
+    // earlier one.
+    file.release()->setParent(exchange);
+    return exchange;
 }

@@ -3,6 +3,7 @@
 #include "core/ServiceProtocol.h"
 #include "service/Base64.h"
 #include "service/HttpExchange.h"
+#include "service/RefusedRedirect.h"
 #include "service/ResponseText.h"
 #include "service/ServiceAddress.h"
 #include "service/UrlEncode.h"
@@ -11,44 +12,52 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QScopeGuard>
 #include <QUrl>
+
+#include <memory>
 
 namespace {
 
 // The upload allows 60 s per send or receive and nominally 600 s to resolve and connect. Qt has
 // one limit on silence for all phases; the system gives up connecting after about two minutes
-// anyway, so 60 s bounds every phase and never blocks the window for ten minutes.
+// anyway, so 60 s bounds every phase.
 constexpr int kUploadSilenceLimitMs = 60000;
 // A screenshot takes seconds even on a slow line; a peer trickling bytes is cut off here.
 constexpr int kUploadDeadlineMs = 300000;
 // The answer is not interpreted; anything this long is not the service talking.
 constexpr qint64 kMaxAnswerBytes = 1024 * 1024;
+
+// The busy cursor shows for as long as the exchange lives, however it ends.
+std::shared_ptr<void> busyCursor() {
+    QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
+    return std::shared_ptr<void>(nullptr, [](void *) { QGuiApplication::restoreOverrideCursor(); });
+}
+
 } // namespace
 
-QString UploadFile(const QString &path, int *httpStatus) {
-    if (httpStatus)
-        *httpStatus = 0;
-    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-
+HttpExchange *UploadFile(const QString &path, std::function<void(const UploadAnswer &)> done) {
     QFile file(path);
     const QByteArray encoded =
         file.open(QIODevice::ReadOnly) ? Base64().Encode(file.readAll()) : QByteArray();
-    if (encoded.isEmpty())
-        return QLatin1String(kUploadNoFileData);
+    if (encoded.isEmpty()) {
+        done({QLatin1String(kUploadNoFileData), 0});
+        return nullptr;
+    }
 
     QNetworkRequest request(QUrl(ServiceAddress::base() +
                                  QLatin1String(ServiceProtocol::kUploadPath) + QLatin1Char('?') +
                                  QLatin1String(ServiceProtocol::kUploadNameParameter) +
                                  QLatin1Char('=') + QFileInfo(path).fileName()));
     request.setRawHeader("Content-type", "application/x-www-form-urlencoded");
+    // A redirect would hand the customer's picture to another address.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
     const QByteArray body = "documento=" + UrlEncode(encoded);
-    const HttpResult result = HttpExchange::run(
-        request, "POST", body, {kUploadSilenceLimitMs, kUploadDeadlineMs, kMaxAnswerBytes});
-    if (!result.completed())
-        return {};
-    if (httpStatus)
-        *httpStatus = result.status;
-    return ResponseText(result.contentType, result.body);
+    return HttpExchange::start(
+        request, "POST", body, {kUploadSilenceLimitMs, kUploadDeadlineMs, kMaxAnswerBytes},
+        [done = std::move(done), url = request.url(), cursor = busyCursor()](const HttpResult &r) {
+            if (!r.completed() || RefusedRedirect(url, r))
+                return done({});
+            done({ResponseText(r.contentType, r.body), r.status});
+        });
 }

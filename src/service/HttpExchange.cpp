@@ -1,17 +1,12 @@
 #include "service/HttpExchange.h"
 
-#include <QEventLoop>
 #include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QScopeGuard>
-#include <QTimer>
-
-#include <memory>
+#include <QPointer>
 
 namespace {
 
-int runningExchanges = 0;
 // Qt stops reading the socket while this much of the answer waits for us, so a peer that sends
 // faster than the event loop takes fills the kernel's buffers, not the client's memory.
 constexpr qint64 kReadBufferBytes = 256 * 1024;
@@ -24,112 +19,126 @@ bool arrivedWhole(QNetworkReply::NetworkError error) {
            error != QNetworkReply::ContentReSendError && error != QNetworkReply::ProtocolFailure;
 }
 
-QNetworkReply *send(QNetworkAccessManager &manager, const QNetworkRequest &request,
-                    const QByteArray &method, const QByteArray &body) {
-    if (method == "GET")
-        return manager.get(request);
-    if (method == "POST")
-        return manager.post(request, body);
-    return manager.sendCustomRequest(request, method, body);
-}
-
 } // namespace
 
-HttpResult HttpExchange::run(const QNetworkRequest &request, const QByteArray &method,
-                             const QByteArray &body, const HttpTerms &terms) {
-    ++runningExchanges;
-    const auto leave = qScopeGuard([] { --runningExchanges; });
-    // A fresh manager per call: no cookie, cache or connection outlives the exchange.
-    QNetworkAccessManager manager;
-    std::unique_ptr<QNetworkReply> reply(send(manager, request, method, body));
-    reply->setReadBufferSize(kReadBufferBytes);
-    // A request with a body starts later, in the event loop, and Qt's network thread misses a
-    // limit set before it started: without it, a flood fills memory while the loop is busy.
-    QObject::connect(reply.get(), &QNetworkReply::socketStartedConnecting, reply.get(),
-                     [started = reply.get()] { started->setReadBufferSize(kReadBufferBytes); });
-
-    QEventLoop loop;
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    HttpResult result;
-    bool ended = false; // the outcome was decided before Qt finished the reply
-    // The reply is aborted once the loop is left: Qt still reports on it inside its own signals.
-    auto end = [&](HttpOutcome outcome) {
-        if (ended)
-            return;
-        ended = true;
-        result.outcome = outcome;
-        loop.quit();
-    };
-    auto takeHead = [&] {
-        result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        result.reasonPhrase =
-            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray();
-        result.contentType = reply->rawHeader("Content-Type");
-    };
-    qint64 received = 0;
-    // Moves what has arrived out of Qt's buffer, which lets Qt read on.
-    auto drain = [&] {
-        while (!ended && reply->bytesAvailable() > 0) {
-            const QByteArray piece = reply->readAll();
-            received += piece.size();
-            if (received > terms.maxBodyBytes)
-                return end(HttpOutcome::TooLong);
-            if (!terms.bodySink)
-                result.body += piece;
-            else if (terms.bodySink->write(piece) != piece.size())
-                return end(HttpOutcome::Failed);
-        }
-    };
-
-    QTimer silence;
-    silence.setSingleShot(true);
-    QObject::connect(&silence, &QTimer::timeout, reply.get(), [&] { end(HttpOutcome::Silent); });
-    auto activity = [&silence, &terms] { silence.start(terms.silenceMs); };
-    QObject::connect(reply.get(), &QNetworkReply::uploadProgress, &silence, activity);
-    QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &silence, activity);
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, reply.get(), [&] { end(HttpOutcome::Overdue); });
-    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, reply.get(), [&] {
-        if (terms.headOnly) {
-            if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
-                return;
-            takeHead();
-            return end(HttpOutcome::Completed);
-        }
-        const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (declared.isValid() && declared.toLongLong() > terms.maxBodyBytes)
-            end(HttpOutcome::TooLong);
-    });
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), drain);
-
-    silence.start(terms.silenceMs);
-    deadline.start(terms.deadlineMs);
-    if (!reply->isFinished() && !ended)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    silence.stop();
-    deadline.stop();
-
-    if (ended) {
-        reply->abort();
-    } else {
-        const bool answered =
-            reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() &&
-            arrivedWhole(reply->error());
-        if (answered)
-            drain();
-        if (!ended) {
-            result.outcome = answered ? HttpOutcome::Completed : HttpOutcome::Failed;
-            takeHead();
-        }
-    }
-    if (result.completed())
-        return result;
-    HttpResult failed;
-    failed.outcome = result.outcome;
-    return failed;
+HttpExchange *HttpExchange::start(const QNetworkRequest &request, const QByteArray &method,
+                                  const QByteArray &body, const HttpTerms &terms, Done done) {
+    auto *exchange = new HttpExchange(terms, std::move(done));
+    exchange->send(request, method, body);
+    return exchange;
 }
 
-bool HttpExchange::inProgress() {
-    return runningExchanges > 0;
+HttpExchange::HttpExchange(const HttpTerms &terms, Done done)
+    : m_terms(terms)
+    , m_done(std::move(done))
+    // A manager of its own: no cookie, cache or connection outlives the exchange.
+    , m_manager(new QNetworkAccessManager(this)) {
+    m_silence.setSingleShot(true);
+    m_deadline.setSingleShot(true);
+    connect(&m_silence, &QTimer::timeout, this, [this] { end(HttpOutcome::Silent); });
+    connect(&m_deadline, &QTimer::timeout, this, [this] { end(HttpOutcome::Overdue); });
+}
+
+HttpExchange::~HttpExchange() {
+    if (m_reply) {
+        disconnect(m_reply, nullptr, this, nullptr);
+        if (!m_reply->isFinished())
+            m_reply->abort();
+    }
+}
+
+void HttpExchange::send(const QNetworkRequest &request, const QByteArray &method,
+                        const QByteArray &body) {
+    if (method == "GET")
+        m_reply = m_manager->get(request);
+    else if (method == "POST")
+        m_reply = m_manager->post(request, body);
+    else
+        m_reply = m_manager->sendCustomRequest(request, method, body);
+    m_reply->setReadBufferSize(kReadBufferBytes);
+    // A request with a body starts later, in the event loop, and Qt's network thread misses a
+    // limit set before it started: without it, a flood fills memory while the loop is busy.
+    connect(m_reply, &QNetworkReply::socketStartedConnecting, this,
+            [this] { m_reply->setReadBufferSize(kReadBufferBytes); });
+    const auto activity = [this] { m_silence.start(m_terms.silenceMs); };
+    connect(m_reply, &QNetworkReply::uploadProgress, this,
+            [this, activity](qint64 sent, qint64 all) {
+                activity();
+                emit uploadProgress(sent, all);
+            });
+    connect(m_reply, &QNetworkReply::downloadProgress, this, activity);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &HttpExchange::headArrived);
+    connect(m_reply, &QNetworkReply::readyRead, this, &HttpExchange::drain);
+    connect(m_reply, &QNetworkReply::finished, this, &HttpExchange::replyFinished);
+    m_silence.start(m_terms.silenceMs);
+    m_deadline.start(m_terms.deadlineMs);
+    // The callback must never run inside start; a reply finished this early reports later.
+    if (m_reply->isFinished())
+        QMetaObject::invokeMethod(this, &HttpExchange::replyFinished, Qt::QueuedConnection);
+}
+
+void HttpExchange::takeHead() {
+    m_result.status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    m_result.reasonPhrase =
+        m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray();
+    m_result.contentType = m_reply->rawHeader("Content-Type");
+}
+
+void HttpExchange::drain() {
+    while (!m_ended && m_reply->bytesAvailable() > 0) {
+        const QByteArray piece = m_reply->readAll();
+        m_received += piece.size();
+        if (m_received > m_terms.maxBodyBytes)
+            return end(HttpOutcome::TooLong);
+        if (!m_terms.bodySink)
+            m_result.body += piece;
+        else if (m_terms.bodySink->write(piece) != piece.size())
+            return end(HttpOutcome::Failed);
+    }
+}
+
+void HttpExchange::headArrived() {
+    if (m_terms.headOnly) {
+        if (!m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+            return;
+        takeHead();
+        return end(HttpOutcome::Completed);
+    }
+    const QVariant declared = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (declared.isValid() && declared.toLongLong() > m_terms.maxBodyBytes)
+        end(HttpOutcome::TooLong);
+}
+
+void HttpExchange::replyFinished() {
+    if (m_ended)
+        return;
+    const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() &&
+                          arrivedWhole(m_reply->error());
+    if (answered)
+        drain();
+    if (m_ended)
+        return;
+    if (answered)
+        takeHead();
+    end(answered ? HttpOutcome::Completed : HttpOutcome::Failed);
+}
+
+void HttpExchange::end(HttpOutcome outcome) {
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_silence.stop();
+    m_deadline.stop();
+    // The reply is aborted as the exchange is deleted, outside the reply's own signals.
+    disconnect(m_reply, nullptr, this, nullptr);
+    HttpResult result;
+    if (outcome == HttpOutcome::Completed)
+        result = std::move(m_result);
+    result.outcome = outcome;
+    const QPointer<HttpExchange> alive(this);
+    const Done done = std::move(m_done);
+    if (done)
+        done(result);
+    if (alive)
+        deleteLater();
 }

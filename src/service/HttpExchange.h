@@ -2,8 +2,14 @@
 
 #include <QByteArray>
 #include <QNetworkRequest>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
 
 class QIODevice;
+class QNetworkAccessManager;
+class QNetworkReply;
 
 // How an exchange ended; every outcome but Completed is a failure for the caller.
 enum class HttpOutcome {
@@ -39,14 +45,43 @@ struct HttpTerms {
     QIODevice *bodySink = nullptr; // takes the body piece by piece instead of HttpResult::body
 };
 
-// The one way the client speaks HTTP. Each exchange is synchronous for its caller: a local
-// event loop keeps the windows painting while user input waits, and everything (connection,
-// cookies) lives for this one call only. Redirects follow the request's redirect policy.
-class HttpExchange {
+// The one way the client speaks HTTP: one request, driven by its reply's signals and two
+// timers, that reports once through its callback and then deletes itself. Everything
+// (connection, cookies) lives for this one exchange only. Redirects follow the request's
+// redirect policy. Deleting the exchange before it reports abandons it without a report, so an
+// owner that goes away takes its exchanges with it.
+class HttpExchange : public QObject {
+    Q_OBJECT
 public:
-    static HttpResult run(const QNetworkRequest &request, const QByteArray &method,
-                          const QByteArray &body, const HttpTerms &terms);
+    using Done = std::function<void(const HttpResult &)>;
 
-    // True while any exchange runs, so that timers firing inside its event loop can stay out.
-    static bool inProgress();
+    // done runs from the event loop, never inside start.
+    static HttpExchange *start(const QNetworkRequest &request, const QByteArray &method,
+                               const QByteArray &body, const HttpTerms &terms, Done done);
+    ~HttpExchange() override;
+
+signals:
+    void uploadProgress(qint64 sent, qint64 total);
+
+private:
+    HttpExchange(const HttpTerms &terms, Done done);
+
+    void send(const QNetworkRequest &request, const QByteArray &method, const QByteArray &body);
+    void takeHead();
+    // Moves what has arrived out of Qt's buffer, which lets Qt read on.
+    void drain();
+    void headArrived();
+    void replyFinished();
+    // Reports outcome and lets go of the exchange; later signals of the reply change nothing.
+    void end(HttpOutcome outcome);
+
+    HttpTerms m_terms;
+    Done m_done;
+    QNetworkAccessManager *m_manager = nullptr;
+    QNetworkReply *m_reply = nullptr;
+    QTimer m_silence;
+    QTimer m_deadline;
+    HttpResult m_result;
+    qint64 m_received = 0;
+    bool m_ended = false;
 };

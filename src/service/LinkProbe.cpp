@@ -6,13 +6,13 @@
 
 namespace {
 
-// One limit for silence and the whole probe: the window waits on it.
+// One limit for silence and the whole probe: the message waits on it.
 constexpr int kProbeTimeLimitMs = 5000;
 const QByteArray kProbeSuccess = QByteArrayLiteral("OK");
 
 } // namespace
 
-bool ProbeLink(const QUrl &address) {
+HttpExchange *ProbeLink(const QUrl &address, std::function<void(bool answersOk)> done) {
     QNetworkRequest request(address);
     // The answer of this address counts, not another's; HTTP/2 has no status text at all.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
@@ -20,6 +20,8 @@ bool ProbeLink(const QUrl &address) {
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     HttpTerms terms(kProbeTimeLimitMs, kProbeTimeLimitMs, /*maxBodyBytes=*/0);
     terms.headOnly = true;
-    const HttpResult result = HttpExchange::run(request, "GET", {}, terms);
-    return result.completed() && result.reasonPhrase == kProbeSuccess;
+    return HttpExchange::start(request, "GET", {}, terms,
+                               [done = std::move(done)](const HttpResult &result) {
+                                   done(result.completed() && result.reasonPhrase == kProbeSuccess);
+                               });
 }

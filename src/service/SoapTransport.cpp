@@ -2,6 +2,7 @@
 
 #include "core/ServiceProtocol.h"
 #include "service/HttpExchange.h"
+#include "service/RefusedRedirect.h"
 #include "service/ResponseText.h"
 #include "service/ServiceAddress.h"
 
@@ -16,18 +17,24 @@ constexpr int kSoapDeadlineMs = 60000;
 
 } // namespace
 
-QString PostSoap(const QString &endpoint, const QString &envelope) {
-    return PostSoapWithin(endpoint, envelope, kSoapTimeLimitMs);
+HttpExchange *PostSoap(const QString &endpoint, const QString &envelope, SoapAnswer done) {
+    return PostSoapWithin(endpoint, envelope, kSoapTimeLimitMs, std::move(done));
 }
 
-QString PostSoapWithin(const QString &endpoint, const QString &envelope, int timeLimitMs) {
+HttpExchange *PostSoapWithin(const QString &endpoint, const QString &envelope, int timeLimitMs,
+                             SoapAnswer done) {
     QNetworkRequest request(QUrl(ServiceAddress::base() +
                                  QLatin1String(ServiceProtocol::kEndpointFolder) + endpoint +
                                  QLatin1String(ServiceProtocol::kEndpointSuffix)));
     request.setRawHeader("Content-type", "text/xml;charset=UTF-8");
-    const HttpResult result = HttpExchange::run(request, "POST", envelope.toUtf8(),
-                                                {timeLimitMs, kSoapDeadlineMs, kMaxResponseBytes});
-    if (!result.completed())
-        return {};
-    return ResponseText(result.contentType, result.body);
+    // A redirect would post the customer's VAT number and messages to another address.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    return HttpExchange::start(
+        request, "POST", envelope.toUtf8(), {timeLimitMs, kSoapDeadlineMs, kMaxResponseBytes},
+        [done = std::move(done), url = request.url()](const HttpResult &result) {
+            if (!result.completed() || RefusedRedirect(url, result))
+                return done({});
+            done(ResponseText(result.contentType, result.body));
+        });
 }

@@ -23,6 +23,8 @@ QtTrayIconBackend::QtTrayIconBackend(std::function<bool()> trayAvailable,
     connect(m_icon, &QSystemTrayIcon::messageClicked, this, &QtTrayIconBackend::balloonClicked);
 }
 
+QtTrayIconBackend::~QtTrayIconBackend() = default;
+
 void QtTrayIconBackend::setClickHandler(std::function<void(TrayClick click)> handler) {
     m_handler = std::move(handler);
 }
@@ -56,10 +58,16 @@ void QtTrayIconBackend::showMessage(const QString &title, const QString &message
 }
 
 void QtTrayIconBackend::showNotice(const QString &title, const QString &text) {
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);
-    // The tray form is hidden for good, so this box may be the last window a user closes.
-    box.setAttribute(Qt::WA_QuitOnClose, false);
-    box.exec();
+    if (!m_notice) {
+        m_notice =
+            std::make_unique<QMessageBox>(QMessageBox::Information, title, text, QMessageBox::Ok);
+        // The tray form is hidden for good, so this box may be the last window a user closes.
+        m_notice->setAttribute(Qt::WA_QuitOnClose, false);
+    }
+    m_notice->setWindowTitle(title);
+    m_notice->setText(text);
+    m_notice->show();
+    m_notice->raise();
 }
 
 void QtTrayIconBackend::show() {

@@ -7,6 +7,9 @@
 #include <QSystemTrayIcon>
 
 #include <functional>
+#include <memory>
+
+class QMessageBox;
 
 // The tray icon on the desktop's own tray through QSystemTrayIcon. Where the desktop shows no
 // tray, balloon tips become desktop notifications on the given bus.
@@ -15,6 +18,7 @@ class QtTrayIconBackend : public QObject, public TrayIconBackend {
 public:
     QtTrayIconBackend();
     QtTrayIconBackend(std::function<bool()> trayAvailable, QDBusConnection notificationBus);
+    ~QtTrayIconBackend() override;
 
     void setClickHandler(std::function<void(TrayClick click)> handler) override;
     bool trayAvailable() const override;
@@ -36,4 +40,6 @@ private:
     QSystemTrayIcon *m_icon;
     std::function<void(TrayClick click)> m_handler;
     bool m_balloonClickPending = false;
+    // One notice at a time, shown again with the newest text; it waits for nobody.
+    std::unique_ptr<QMessageBox> m_notice;
 };

@@ -1,3 +1,4 @@
+#include "Awaited.h"
 #include "LoopbackServer.h"
 #include "TestFiles.h"
 
@@ -227,8 +228,10 @@ private slots:
             response.set_content("jpeg", "image/jpeg");
         });
         service.start();
-        QVERIFY(!DownloadFile(QString::fromStdString(service.baseUrl() + "/foto"),
-                              startUp.path("TempImg/foto.jpg")));
+        QVERIFY(!awaited<bool>([&](auto done) {
+            DownloadFile(QString::fromStdString(service.baseUrl() + "/foto"),
+                         startUp.path("TempImg/foto.jpg"), done);
+        }));
         QVERIFY(QDir(outside).isEmpty());
         QCOMPARE(bytesOf(startUp.path("Log.txt")).mid(stamp.size()),
                  "Scrittura rifiutata, collegamento simbolico: " + startUp.app.toUtf8() +

@@ -8,9 +8,11 @@
 #include <QDialog>
 #include <QDir>
 #include <QImageReader>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -55,6 +57,7 @@ private slots:
     void init() {
         AppState::instance().VatNumber = QStringLiteral("01234567890");
         AppState::instance().ApplicationFolder = m_app.path();
+        QVERIFY(QDir(m_app.filePath("TempImg")).removeRecursively());
         QVERIFY(QDir(m_app.path()).mkpath("TempImg"));
     }
 
@@ -70,6 +73,7 @@ private slots:
         QVERIFY(w.log.isEmpty());
         QTest::keyRelease(w.textMsg, Qt::Key_Enter);
         w.send("grazie");
+        w.service.answerAll();
         QCOMPARE(w.log.filter("setchat"),
                  (QStringList{"tre:setchat 57 YnVvbmdpb3Jubw== 0", "tre:setchat 57 Z3Jhemll 0"}));
 
@@ -123,6 +127,7 @@ private slots:
                   "clienti."}})
             w.service.chatAnswers << Answers::message(message);
         w.send("aiuto");
+        w.service.answerAll();
         const auto *list = w.frm.findChild<MessageList *>("Frame1");
         QCOMPARE(list->contentHeight(), 529); // the reference's height, grown by a line
         QImage painted(400, 529, QImage::Format_RGB32);
@@ -174,7 +179,7 @@ private slots:
 
         Window w;
         QStringList seen; // each dialog's caption and text
-        QTimer responder; // answers each dialog from inside its own event loop
+        QTimer responder; // answers each dialog as it opens
         QObject::connect(&responder, &QTimer::timeout, [&seen] {
             auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             if (!dialog)
@@ -196,13 +201,71 @@ private slots:
         for (QDropEvent *event : {static_cast<QDropEvent *>(&enter), &drop})
             QVERIFY(QCoreApplication::sendEvent(w.textMsg, event) &&
                     event->dropAction() == Qt::CopyAction);
-        QCoreApplication::processEvents(); // the previews come after the drop
+        QTRY_COMPARE(seen.size(), 4); // the previews come after the drop, one at a time
+        w.service.answerAll();
         QCOMPARE(seen, (QStringList{"Brenno Si possono inviare solo immagini.", "Invia immagine ",
                                     "Invia immagine ", "Invia immagine "}));
         QList<QSize> sent;
         for (const QString &upload : w.log.filter(QRegularExpression("^upload ")))
             sent << QImageReader(upload.section(' ', 1)).size();
         QCOMPARE(sent, (QList<QSize>{{32, 16}, {16, 16}}));
+    }
+
+    // A getchat the service holds: the list stays painted, keys reach the input box, Invia
+    // queues one setchat behind the held exchange, and a dropped picture is previewed at once.
+    void windowAnswersWhileAnExchangeIsHeld() {
+        Window w;
+        w.service.chatAnswers << Answers::message({1, 7, "primo"});
+        w.send("ciao");
+        w.service.answerAll();
+        w.send("poi");
+        w.service.answerNext(); // the ticket
+        w.service.answerNext(); // the text taken
+        QCOMPARE(w.log.last(), "tre:getchat 57 1 1 01234567890");
+        const qsizetype logged = w.log.size();
+
+        const QImage list = w.frm.findChild<MessageList *>("Frame1")->viewport()->grab().toImage();
+        QVERIFY(std::count(reinterpret_cast<const QRgb *>(list.constBits()),
+                           reinterpret_cast<const QRgb *>(list.constBits()) + list.width() * 40,
+                           qRgb(0, 132, 255)) > 1000); // the operator's blue bubble
+        w.textMsg->clear();
+        QTest::keyClicks(w.textMsg, "grazie");
+        QCOMPARE(w.textMsg->text(), "grazie");
+        QTest::mouseClick(w.frm.findChild<QPushButton *>("OKBtn"), Qt::LeftButton);
+        QCOMPARE(w.log.size(), logged); // waits behind the held getchat, and says so
+        const auto *waiting = w.frm.findChild<QLabel *>("PendingRequests");
+        QTRY_VERIFY(waiting->isVisible());
+        QCOMPARE(waiting->text(), "Invio in corso, un'altra richiesta in attesa...");
+
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(m_app.filePath("c.png")));
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(m_app.filePath("c.png"))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QVERIFY(QCoreApplication::sendEvent(w.textMsg, &enter));
+        QVERIFY(QCoreApplication::sendEvent(w.textMsg, &drop));
+        QTRY_VERIFY(qobject_cast<QDialog *>(QApplication::activeModalWidget()));
+        QCOMPARE(QApplication::activeModalWidget()->windowTitle(), "Invia immagine");
+        qobject_cast<QDialog *>(QApplication::activeModalWidget())->accept();
+
+        // The picture goes last; its upload shows how far it is, then goes away.
+        const auto *bar = w.frm.findChild<QProgressBar *>("UploadProgress");
+        while (!w.log.last().startsWith("upload "))
+            w.service.answerNext();
+        QVERIFY(!bar->isVisible());
+        w.service.answerNext();
+        QVERIFY(bar->isVisible());
+        QCOMPARE(bar->text(), "Invio dell'immagine: 50%");
+        w.service.answerAll();
+        QVERIFY(!bar->isVisible() && !waiting->isVisible());
+        QCOMPARE(w.log.mid(logged - 1).filter(QRegularExpression("^(due|tre):")),
+                 (QStringList{"tre:getchat 57 1 1 01234567890", "due:getticket 01234567890",
+                              "tre:setchat 57 Z3Jhemll 0", "tre:getchat 57 1 1 01234567890",
+                              "due:getticket 01234567890",
+                              "tre:setchat 57 NTdfMjAyNDAzMDUxNDA3MDkuanBn 1",
+                              "tre:getchat 57 1 0 01234567890"}));
     }
 };
 

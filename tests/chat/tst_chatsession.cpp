@@ -8,8 +8,10 @@
 #include <QTest>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 enum class Send { Nothing, Text, Screenshot, Picture };
-enum class Fault { None, NoTicket, NoUpload, Taken, NoFolder, NoStart, Running, Busy };
+enum class Fault { None, NoTicket, NoUpload, Taken, NoFolder, NoStart, Running, NoCapture };
 
 namespace {
 const QString kCommand = QStringLiteral("[CMD]supremo");
@@ -35,6 +37,7 @@ class TestChatSession : public QObject {
     // The session started with ticket 57 and its log emptied.
     void start() {
         m->session.InizializzaChat();
+        m->service.answerAll();
         m->log.clear();
     }
 
@@ -74,20 +77,19 @@ private slots:
              {Answers::message({11, 7, "uno"}),
               Answers::message({12, 0, "due<br>righe", 0, 0, "2024-03-05 13:57:00.250123"}),
               Answers::message({12, 7})},
-             {"canvas off", "tre:getchat 57 0 0 01234567890", "show", "due:setreadchat 11", "beep",
+             {"tre:getchat 57 0 0 01234567890", "show", "due:setreadchat 11", "beep",
               "show in corner", op("uno"), "tre:getchat 57 11 0 01234567890", "show",
               "due:setreadchat 12", "show in corner", "bubble 13:57 0 f0e8e3/0 Testo=due\r\nrighe",
-              "tre:getchat 57 12 0 01234567890", "interval 2000", "enable", "interval 500",
-              "canvas on"},
+              "tre:getchat 57 12 0 01234567890", "interval 2000", "enable", "interval 500"},
              Fault::None, true);
         poll("11 boundaries: the idle pace",
              {Answers::message({1, 7, "ciao", 0, 0, "2024-03-05 13:56:59"})},
              {"bubble 13:56 7 ff8400/ffffff Testo=ciao", "interval 20000"});
         poll("noticket after a message: the chat ended, the slow pace",
              {Answers::message({11, 7}), Answers::status("getchat", "noticket")},
-             {"canvas off", "tre:getchat 57 0 0 01234567890", "show", "due:setreadchat 11", "beep",
+             {"tre:getchat 57 0 0 01234567890", "show", "due:setreadchat 11", "beep",
               "show in corner", op("ciao"), "tre:getchat 57 11 0 01234567890", "interval 60000",
-              "enable", "balloon Chat terminata.", "canvas on"},
+              "enable", "balloon Chat terminata."},
              Fault::None, true);
         poll("tool once a minute, not replayed nor the customer's; pictures only in the folder",
              {command(21), command(22), command(23, 7, 1), command(24, 0),
@@ -116,8 +118,6 @@ private slots:
              Fault::NoStart);
         poll("a command while the tool runs starts nothing", {command(21)},
              {kStarted, "interval 2000"}, Fault::Running);
-        // Nested event loops deliver ticks while another operation waits for the service.
-        poll("a tick during another exchange does nothing", {command(21)}, {}, Fault::Busy, true);
 
         const QString setChat = QStringLiteral("tre:setchat 57 YnVvbmdpb3Jubw== 0"); // buongiorno
         const QString asked = QStringLiteral("ask Si desidera inviare una immagine dello schermo "
@@ -125,17 +125,21 @@ private slots:
         const QString picture = QStringLiteral("ROOT/app/TempImg/57_20240305140709.jpg");
         const QString notSent = QStringLiteral("warning Non è stato possibile inviare "
                                                "l'immagine all'operatore. Riprovare più tardi.");
-        const QStringList polled{"canvas off", "tre:getchat 57 0 1 01234567890", "interval 2000",
-                                 "enable", "canvas on"};
+        const QStringList polled{"tre:getchat 57 0 1 01234567890", "interval 2000", "enable"};
         const QStringList captured{asked, "hide", "settle", "capture " + picture};
         act("accepted: sent, polled, then the box emptied", Send::Text, Fault::None,
-            QStringList{setChat} + polled + QStringList{"clear input"});
+            QStringList{setChat} + polled + QStringList{"input "});
         act("ticket id beyond 32 bits: warning, the text stays", Send::Text, Fault::NoTicket,
             {"warning Nessun ticket abilitato per la gestione a mezzo chat."});
         act("screenshot: sent, announced, polled, shown again", Send::Screenshot, Fault::None,
             captured +
                 QStringList{"upload " + picture, "tre:setchat 57 NTdfMjAyNDAzMDUxNDA3MDkuanBn 1"} +
                 polled + QStringList{"show for user"});
+        act("screen not captured: nothing uploaded, the customer told", Send::Screenshot,
+            Fault::NoCapture,
+            captured + QStringList{"show for user", "warning Non è stato possibile catturare "
+                                                    "l'immagine dello schermo. Nulla è stato "
+                                                    "inviato all'operatore."});
         act("picture in a second that has one: the next second", Send::Picture, Fault::Taken,
             QStringList{"upload ROOT/app/TempImg/57_20240305140710.jpg",
                         "tre:setchat 57 NTdfMjAyNDAzMDUxNDA3MTAuanBn 1"} +
@@ -164,8 +168,8 @@ private slots:
         m->service.uploadWorks = fault != Fault::NoUpload;
         m->view.startWorks = fault != Fault::NoStart;
         m->view.programRuns = fault == Fault::Running;
+        m->view.captureWorks = fault != Fault::NoCapture;
         m->view.shown = send != Send::Nothing;
-        m->service.inProgress = fault == Fault::Busy;
         m->view.input = "buongiorno";
         QImage picture(64, 48, QImage::Format_RGB32);
         picture.fill(Qt::green);
@@ -177,32 +181,113 @@ private slots:
             m->session.sendScreenshot();
         else
             m->session.sendPicture(picture);
+        m->service.answerAll();
         const QRegularExpression caused(
             whole ? "" : "^(start|download|probe|bubble|interval \\d{4}|ball)");
         QTEST(m->log.replaceInStrings(m_root.path(), "ROOT").filter(caused), "effects");
     }
 
-    // A backlog arrives a hundred messages a tick, each run in one loop; ticks that arrive during
-    // a run (nested event loops deliver them) start nothing.
+    // A backlog arrives a hundred messages a tick; each answer asks for the next from the event
+    // loop, so the stack stays flat. Ticks meanwhile fold into one poll behind the run.
     void longBacklogRunsInBoundedRunsOnAFlatStack() {
         start();
         for (int id = 1; id <= 10000; ++id)
             m->service.chatAnswers << Answers::message({id, 7});
         quintptr deepest = ~quintptr(0), shallowest = 0;
-        int nestedTicks = 0;
+        int ticksDuringTheRun = 0;
         m->service.duringPost = [&] {
             deepest = qMin(deepest, quintptr(__builtin_frame_address(0)));
             shallowest = qMax(shallowest, quintptr(__builtin_frame_address(0)));
-            if (nestedTicks++ < 3)
+            if (ticksDuringTheRun++ < 3)
                 m->session.onTimerTick();
         };
         m->session.onTimerTick();
-        QCOMPARE(m->view.messages.size(), 100);
-        for (int ticks = 0; ticks < 100; ++ticks)
+        m->service.answerAll();
+        // The run of a hundred, then the one poll the three ticks folded into.
+        QCOMPARE(m->view.messages.size(), 200);
+        for (int ticks = 0; ticks < 99; ++ticks) { // the last ends on an empty answer
             m->session.onTimerTick();
+            m->service.answerAll();
+        }
         QCOMPARE(m->view.messages.size(), 10000);
         QCOMPARE(m->log.filter("getchat").size(), 10001);
         QVERIFY2(shallowest - deepest < 4096, qPrintable(QString::number(shallowest - deepest)));
+    }
+
+    // While a poll is held by a slow service, the customer presses Enter twice, ticks come, and a
+    // screenshot question stays open: nothing more goes on the wire until the poll ends; then the
+    // message goes out once, the second Enter finds the box empty, and the ticks make one poll.
+    void customerActionsWaitTheirTurnInOrder() {
+        start();
+        m->view.shown = true;
+        m->view.input = "ciao";
+        m->service.chatAnswers << Answers::message({11, 7});
+        m->session.onTimerTick();
+        QCOMPARE(m->log, QStringList{"tre:getchat 57 0 1 01234567890"});
+        m->session.sendMessage();
+        m->session.sendMessage();
+        m->session.onTimerTick();
+        m->session.onTimerTick();
+        m->view.answerYes.reset();
+        m->session.sendScreenshot();
+        QCOMPARE(m->log.size(), 1);
+        QCOMPARE(m->view.pendingRequests, 3);
+        m->view.input = "ciao a"; // typed on while the poll was held
+        m->service.answerAll();
+        const QStringList wire = m->log.filter(QRegularExpression("^(due|tre):|^input|^ask"));
+        QCOMPARE(wire, (QStringList{
+                           "tre:getchat 57 0 1 01234567890", "due:setreadchat 11",
+                           "tre:getchat 57 11 1 01234567890",
+                           // the first Enter: the box as it is when the queue reaches it
+                           "due:getticket 01234567890", "tre:setchat 57 Y2lhbyBh 0",
+                           "tre:getchat 57 11 1 01234567890", "input ",
+                           // the second Enter: the box is empty now
+                           "due:getticket 01234567890",
+                           // the folded ticks
+                           "tre:getchat 57 11 0 01234567890",
+                           // the screenshot's ticket, then its question, which waits
+                           "due:getticket 01234567890",
+                           "ask Si desidera inviare una immagine dello schermo all'operatore del "
+                           "customer care Quintaro?"}));
+        // Polling goes on under the open question; the answer queues the capture behind it.
+        m->log.clear();
+        m->session.onTimerTick();
+        m->view.openQuestion(true);
+        m->service.answerAll();
+        QCOMPARE(m->log.filter(QRegularExpression("^(tre|due):|^hide|^capture")),
+                 (QStringList{"tre:getchat 57 11 0 01234567890", "hide",
+                              "capture ROOT/app/TempImg/57_20240305140709.jpg",
+                              "tre:setchat 57 NTdfMjAyNDAzMDUxNDA3MDkuanBn 1",
+                              "tre:getchat 57 11 0 01234567890"})
+                     .replaceInStrings("ROOT", m_root.path()));
+        QCOMPARE(m->view.uploadProgress, (QList<qint64>{50, 100, 0, 0}));
+        QCOMPARE(m->view.pendingRequests, 0);
+    }
+
+    // Text goes out composed; what the service's code page cannot carry is never replaced: the
+    // customer is told which characters, and the text stays for another try.
+    void typedText_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("effects");
+        QTest::newRow("combining accent: composed, sent")
+            << u"caffe\u0301 \u20ac"_s // "caffé €": e9 and 80 in the code page
+            << QStringList{"due:getticket 01234567890", "tre:setchat 57 Y2FmZukggA== 0"};
+        const QString refused =
+            u"warning Il messaggio non è stato inviato: questi caratteri non si "
+            u"possono inviare all'operatore: %1\nToglierli dal messaggio e "
+            u"riprovare."_s;
+        QTest::newRow("Greek, an emoji and a question mark: each named once, nothing sent")
+            << u"errore? \u03b1\u03b2\u03b3\u03b1 \U0001F600"_s
+            << QStringList{refused.arg(u"\u03b1 \u03b2 \u03b3 \U0001F600"_s)};
+    }
+    void typedText() {
+        QFETCH(QString, typed);
+        start();
+        m->view.input = typed;
+        m->session.sendMessage();
+        m->service.answerAll();
+        QTEST(m->log.filter(QRegularExpression("^(due:|tre:setchat|warning)")), "effects");
+        QCOMPARE(m->view.input.isEmpty(), m->log.filter("warning").isEmpty());
     }
 };
 

@@ -1,3 +1,4 @@
+#include "Awaited.h"
 #include "PrivateSessionBus.h"
 
 #include "chat/DesktopSession.h"
@@ -94,7 +95,11 @@ private slots:
         const QString path = m_folder.filePath(QTest::currentDataTag()) + ".jpg";
         const std::chrono::milliseconds limit(answers == QList{PortalAnswer::Silent} ? 200 : 10000);
         PortalScreenshot portal(m_bus.connect("client"), {limit, limit});
-        QCOMPARE(CaptureScreen(path, [&portal] { return portal.take(); }), written);
+        QCOMPARE(awaited<bool>([&](auto done) {
+                     CaptureScreen(
+                         path, [&portal](auto taken) { portal.take(taken); }, done);
+                 }),
+                 written);
         QCOMPARE(QImageReader(path).size(), written ? QSize(37, 23) : QSize());
         QCOMPARE(m_portal.interactive, (written ? QList{false, true} : QList{false}));
     }
@@ -103,7 +108,10 @@ private slots:
     void captureNeverWritesThroughALink() {
         const QString outside = m_folder.filePath("outside.txt"), path = m_folder.filePath("a.jpg");
         QVERIFY(QFile(outside).open(QIODevice::WriteOnly) && QFile::link(outside, path));
-        QVERIFY(!CaptureScreen(path, [] { return QImage(8, 8, QImage::Format_RGB32); }));
+        QVERIFY(!awaited<bool>([&path](auto done) {
+            CaptureScreen(
+                path, [](auto taken) { taken(QImage(8, 8, QImage::Format_RGB32)); }, done);
+        }));
         QCOMPARE(QFileInfo(outside).size(), 0);
     }
 };

@@ -14,7 +14,6 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 const QString kLink = QStringLiteral("https://esempio.it/Pagina");
@@ -23,17 +22,15 @@ const ChatMessage kLinkMessage{"14:05", 7, kLink, false, true, 0x00FF8400, 0x00F
 const ChatMessage kCodeMessage{"14:06", 0, kCode, false, false, 0x00F0E8E3, 0};
 const ChatMessage kPictureMessage{"14:07", 7, "a.png", true, false, 0x00FF8400, 0x00FFFFFF};
 
-// The texts of the menu that opens next, which is then closed.
+// The texts of the menu that open() pops up, which is then closed.
 QStringList menuThatOpens(const std::function<void()> &open) {
-    QStringList items;
-    QTimer::singleShot(0, [&items] {
-        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
-            for (const QAction *action : menu->actions())
-                items << action->text() + (action->isEnabled() ? "" : " (off)");
-            menu->close();
-        }
-    });
     open();
+    QStringList items;
+    if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+        for (const QAction *action : menu->actions())
+            items << action->text() + (action->isEnabled() ? "" : " (off)");
+        menu->close();
+    }
     return items;
 }
 } // namespace

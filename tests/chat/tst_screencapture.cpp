@@ -1,3 +1,4 @@
+#include "Awaited.h"
 #include "chat/ModuleScreenSnapshot.h"
 
 #include <QGuiApplication>
@@ -19,7 +20,8 @@ private slots:
     void writesAJpegOfTheWholePrimaryScreen() {
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("57_20240305140709.jpg"));
-        QVERIFY(ModuleScreenSnapshot::CaptureScreen(path));
+        QVERIFY(
+            awaited<bool>([&path](auto done) { ModuleScreenSnapshot::CaptureScreen(path, done); }));
         const QScreen *screen = QGuiApplication::primaryScreen();
         QImageReader reader(path);
         QCOMPARE(reader.format(), QByteArray("jpeg"));

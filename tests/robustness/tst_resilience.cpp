@@ -58,17 +58,25 @@ void TestResilience::misbehavingServiceIsSurvived() {
     LiveChatService live(3000);
     ChatSession session(live, view, timer, clock);
 
+    // Each step waits behind the one before it in the session's queue; a request of the
+    // customer's that is done tells that the whole queue before it is done.
+    const auto sendAndWait = [&] {
+        session.sendMessage();
+        QTRY_COMPARE_WITH_TIMEOUT(view.pendingRequests, 0, 30000);
+    };
     session.InizializzaChat();
     session.onTimerTick();
+    QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), size_t(2), 30000);
+    QTest::qWait(200); // the ticket read from the second answer
     session.onTimerTick();
     view.input = QStringLiteral("Buongiorno, la stampa non parte");
-    session.sendMessage();
+    sendAndWait();
     QCOMPARE(view.input, QStringLiteral("Buongiorno, la stampa non parte"));
     server.stop();
-    session.sendMessage();
+    sendAndWait();
     server.start(server.port());
     session.onTimerTick();
-    session.sendMessage();
+    sendAndWait();
     QCOMPARE(view.input, QString());
     static const QRegularExpression parts(
         "<chat:(\\w+) (?:[\\s\\S]*<(?:letto|id|testo) [^>]*>([^<]*)<)?");

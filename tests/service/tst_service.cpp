@@ -1,3 +1,4 @@
+#include "Awaited.h"
 #include "LoopbackServer.h"
 #include "TestFiles.h"
 #include "core/AppState.h"
@@ -97,6 +98,14 @@ QString statusIn(const QString &fields) {
                        kStatusPath);
 }
 
+QString soap(const QString &envelope) {
+    return awaited<QString>([&envelope](auto done) { PostSoap("ws_chat_tre", envelope, done); });
+}
+
+UploadAnswer uploaded(const QString &path) {
+    return awaited<UploadAnswer>([&path](auto done) { UploadFile(path, done); });
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Serve)
@@ -178,7 +187,7 @@ private slots:
             res.set_content("\r\n\x80 <p>Errore</p>", "text/html; Charset=\"windows-1252\"");
         });
         serve();
-        QCOMPARE(PostSoap("ws_chat_tre", u"<x>perché</x>"_s), u"\r\n€ <p>Errore</p>"_s);
+        QCOMPARE(soap(u"<x>perché</x>"_s), u"\r\n€ <p>Errore</p>"_s);
         // No SOAPAction: the service never asked for one.
         QCOMPARE(onTheWire(*m_server), std::string("POST ") + kChatTrePath +
                                            "\nContent-type: text/xml;charset=UTF-8\n"
@@ -192,18 +201,19 @@ private slots:
         });
         serve();
         const QString path = writePicture(byteRun(64)); // one Base64 line of 72, one of 16
-        int status = 0;
-        QCOMPARE(UploadFile(path, &status), u"Non autorizzato"_s);
-        QCOMPARE(status, 401); // the caller tells a refusal from a stored file by it
+        UploadAnswer answer = uploaded(path);
+        QCOMPARE(answer.text, u"Non autorizzato"_s);
+        QCOMPARE(answer.status, 401); // the caller tells a refusal from a stored file by it
         QCOMPARE(onTheWire(*m_server),
                  std::string("POST ") + kUploadPath + "?filename=" + kPictureName +
                      "\nContent-type: application/x-www-form-urlencoded\ndocumento=AAECAwQFBgcI"
                      "CQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1%0D%0ANjc4OTo7"
                      "PD0%2BPw%3D%3D");
         m_server->stop(); // a failed exchange answers nothing, whatever sent it
-        QCOMPARE(UploadFile(path, &status), QString());
-        QCOMPARE(status, 0);
-        QCOMPARE(UploadFile(writePicture({})), u"Errore file"_s);
+        answer = uploaded(path);
+        QCOMPARE(answer.text, QString());
+        QCOMPARE(answer.status, 0);
+        QCOMPARE(uploaded(writePicture({})).text, u"Errore file"_s);
     }
 
     // Every row allows 1 MiB of body, 2 s of silence and 4 s in all. A silent peer is met
@@ -219,9 +229,11 @@ private slots:
     void hostilePeer() {
         QFETCH(QByteArray, head);
         RawPeer peer(head);
-        QTEST(HttpExchange::run(QNetworkRequest(peer.url()), "GET", {}, {2000, 4000, 1 << 20})
-                  .outcome,
-              "outcome");
+        const HttpResult result = awaited<HttpResult>([&peer](auto done) {
+            HttpExchange::start(QNetworkRequest(peer.url()), "GET", {}, {2000, 4000, 1 << 20},
+                                done);
+        });
+        QTEST(result.outcome, "outcome");
     }
 
     // A peer flooding an answer gets no further than the 16 MiB cap and the kernel's buffers
@@ -236,7 +248,7 @@ private slots:
         });
         serve();
         QTimer::singleShot(20, [] { QThread::msleep(500); }); // as under a long paint
-        QCOMPARE(PostSoap("ws_chat_tre", "<x/>"), QString());
+        QCOMPARE(soap("<x/>"), QString());
         m_server->stop();
         QVERIFY2(pushed < 32u << 20, qPrintable(QString::number(pushed >> 20) + " MiB"));
     }
@@ -255,7 +267,7 @@ private slots:
         // An environment may let Qt offer HTTP/2 in clear text, which has no status text.
         qputenv("QT_NETWORK_H2C_ALLOWED", "1");
         RawPeer peer(head);
-        QTEST(ProbeLink(peer.url()), "answersOk");
+        QTEST(awaited<bool>([&peer](auto done) { ProbeLink(peer.url(), done); }), "answersOk");
         qunsetenv("QT_NETWORK_H2C_ALLOWED");
         QCOMPARE(peer.received.left(peer.received.indexOf("\r\n")), "GET /a HTTP/1.1"_ba);
     }
@@ -300,13 +312,34 @@ private slots:
         });
         serve();
         // "#" would end the address, "&" and "=" add a parameter, "+" read as a space.
-        QCOMPARE(DownloadFile(PictureDownloadUrl(u"a b+è#&n=.jpg"_s), target), stored);
+        QCOMPARE(awaited<bool>([&target](auto done) {
+                     DownloadFile(PictureDownloadUrl(u"a b+è#&n=.jpg"_s), target, done);
+                 }),
+                 stored);
         // Qt may send a request again on a fresh connection; what was asked, and last, counts.
         QCOMPARE(m_server->requests().front().target,
                  std::string(kPicturePath) + "?nomefile=a%20b%2B%C3%A8%23%26n%3D.jpg");
         QCOMPARE(m_server->requests().back().target == "/moved.jpg", how == Serve::SameOrigin);
         QCOMPARE(bytesOf(target), stored ? byteRun(70000) : "earlier picture");
         QCOMPARE(QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    // A redirect would hand the VAT number, the messages and the pictures to another address:
+    // the posts follow none, fail, and say so in the log.
+    void postsFollowNoRedirect() {
+        m_server->server().Post(".*", [](const httplib::Request &req, httplib::Response &res) {
+            if (req.path != "/elsewhere")
+                res.set_redirect("/elsewhere", 307);
+            res.set_content("<status>OK</status>", "text/xml");
+        });
+        serve();
+        QCOMPARE(soap("<x/>"), QString());
+        QCOMPARE(uploaded(writePicture("jpeg")).status, 0);
+        QCOMPARE(m_server->requests().size(), size_t(2));
+        const QByteArray logged = bytesOf(m_logFolder.filePath("Log.txt"));
+        QCOMPARE(logged.count("Rinvio 307 non seguito: " +
+                              QByteArray::fromStdString(m_server->baseUrl()) + "/RovizeveReravav/"),
+                 2);
     }
 };
 

@@ -8,7 +8,9 @@
 
 #include <QRegularExpression>
 #include <QStringList>
+#include <deque>
 #include <functional>
+#include <optional>
 
 // One readable line per effect, shared by every fake, so that tests can assert the order of
 // requests and window effects together.
@@ -55,7 +57,8 @@ struct Answers {
 };
 
 // Logs each request as "<endpoint suffix>:<operation> <parameter values in wire order>", e.g.
-// "tre:getchat 57 0 0 01234567890"; the text of setchat stays in Base64.
+// "tre:getchat 57 0 0 01234567890"; the text of setchat stays in Base64. Answers wait until the
+// test releases them, as a slow service would hold them.
 struct FakeChatService : ChatService, EffectWriter {
     using EffectWriter::EffectWriter;
 
@@ -65,43 +68,67 @@ struct FakeChatService : ChatService, EffectWriter {
                                    {"getchat", Answers::status("getchat", "NOMSG")}};
     QStringList chatAnswers;
     std::function<void()> duringPost = [] {};
-    bool inProgress = false, uploadWorks = true;
+    bool uploadWorks = true;
+    std::deque<std::function<void()>> held;
 
-    QString post(const QString &endpoint, const QString &envelope) override {
+    // Releases the held answers in order, and those of the requests they lead to, until the
+    // session waits for nothing; a flat loop, however long the run.
+    void answerAll() {
+        while (!held.empty())
+            answerNext();
+    }
+    void answerNext() {
+        const std::function<void()> answer = std::move(held.front());
+        held.pop_front();
+        answer();
+    }
+
+    void post(const QString &endpoint, const QString &envelope, Answer done) override {
         duringPost();
         static const QRegularExpression tag("<[^>]*>");
         const QString operation = envelope.section("<chat:", 1).section(' ', 0, 0);
         note(endpoint.section('_', -1) + ':' + operation + ' ' +
              QString(envelope).replace(tag, " ").simplified());
+        QString answer = answers.value(operation, Answers::status(operation, "OK"));
         if (operation == "getchat" && !chatAnswers.isEmpty())
-            return chatAnswers.takeFirst();
-        return answers.value(operation, Answers::status(operation, "OK"));
+            answer = chatAnswers.takeFirst();
+        held.push_back([done, answer] { done(answer); });
     }
-    bool downloadPicture(const QString &fileName, const QString &path) override {
-        return note("download " + fileName + " to " + path, true);
+    void downloadPicture(const QString &fileName, const QString &path, Outcome done) override {
+        note("download " + fileName + " to " + path);
+        held.push_back([done] { done(true); });
     }
-    bool uploadFile(const QString &path) override { return note("upload " + path, uploadWorks); }
-    bool probeLink(const QUrl &a) override { return note("probe " + a.url(), a.path() == "/ok"); }
-    bool exchangeInProgress() const override { return inProgress; }
+    void uploadFile(const QString &path, Progress progress, Outcome done) override {
+        note("upload " + path);
+        // Half the bytes go out, then the answer comes.
+        held.push_back([progress] { progress(50, 100); });
+        held.push_back([this, done] { done(uploadWorks); });
+    }
+    void probeLink(const QUrl &a, Outcome done) override {
+        note("probe " + a.url());
+        held.push_back([done, ok = a.path() == "/ok"] { done(ok); });
+    }
 };
 
 // The chat window, and the tray the session tells when the chat ends.
 struct FakeChatView : ChatView, TrayNotifier, EffectWriter {
     using EffectWriter::EffectWriter;
 
-    bool shown = false, startWorks = true, programRuns = false;
+    bool shown = false, startWorks = true, programRuns = false, captureWorks = true;
     QString input;
+    // The customer's answer to the screenshot question; none while the box stays open.
+    std::optional<bool> answerYes = true;
+    std::function<void(bool)> openQuestion;
     QList<ChatMessage> messages;
 
     bool isShown() const override { return shown; }
     QString inputText() const override { return input; }
-    void clearInput() override { input = note("clear input", QString()); }
+    void setInputText(const QString &text) override { input = note("input " + text, text); }
     void showWindow() override { note("show"); }
     void showForUser() override { note("show for user"); }
     void hideWindow() override { note("hide"); }
     void showAsForMessage() override { note("show in corner"); }
     void beep() override { note("beep"); }
-    void setCanvasVisible(bool on) override { note(on ? "canvas on" : "canvas off"); }
     // "bubble 14:05 7 ff8400/ffffff Testo=ciao", " (link)" after a link.
     void addMessage(const ChatMessage &m) override {
         messages << m;
@@ -112,10 +139,26 @@ struct FakeChatView : ChatView, TrayNotifier, EffectWriter {
                           m.isPicture ? "ImmagineAttach" : "Testo", m.text,
                           m.isLink ? " (link)" : ""));
     }
+    // Not logged: they change with every request, whatever it causes.
+    int pendingRequests = 0;
+    QList<qint64> uploadProgress; // sent, total, ...
+    void showPendingRequests(int count) override { pendingRequests = count; }
+    void showUploadProgress(qint64 sent, qint64 total) override { uploadProgress << sent << total; }
     void showWarning(const QString &text) override { note("warning " + text); }
-    bool askYesNo(const QString &question) override { return note("ask " + question, true); }
-    void waitForScreenToSettle() override { note("settle"); }
-    bool captureScreen(const QString &to) override { return note("capture " + to, true); }
+    void askYesNo(const QString &question, std::function<void(bool)> answer) override {
+        note("ask " + question);
+        if (answerYes)
+            answer(*answerYes);
+        else
+            openQuestion = answer;
+    }
+    void waitForScreenToSettle(std::function<void()> then) override {
+        note("settle");
+        then();
+    }
+    void captureScreen(const QString &to, std::function<void(bool)> done) override {
+        done(note("capture " + to, captureWorks));
+    }
     bool startProgram(const QString &path) override { return note("start " + path, startWorks); }
     bool programRunning() const override { return programRuns; }
     void endProcess() override { note("end process"); }
