@@ -54,6 +54,7 @@ constexpr int kCaptureDelayMs = 500;
 const QString kCloseName = QStringLiteral("Chiudi");
 const QString kSendName = QStringLiteral("Invia il messaggio");
 const QString kScreenShotName = QStringLiteral("Invia l'immagine dello schermo");
+
 // A request shows as waiting only when it takes long enough to be noticed.
 constexpr int kShowRequestsAfterMs = 400;
 const QString kOneRequest = QStringLiteral("Invio in corso...");
