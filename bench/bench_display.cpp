@@ -3,6 +3,7 @@
 // same texts out once with QTextLayout in the bubble's font and width; then the time to paint
 // one viewport at the top, the middle and the end of the list. Last, the resident memory that six
 // 5600 x 5600 pictures take in the list (measured first), where full pictures would take 750 MiB.
+// Messages go into the model, as the chat window's session writes them; the list lays them out.
 #include "BenchTable.h"
 #include "ProcessStats.h"
 
@@ -11,21 +12,23 @@
 #include "bubble/BubbleGeometry.h"
 #include "bubble/BubbleText.h"
 #include "bubble/ChatMessage.h"
-#include "chat/MessageCanvas.h"
-#include "chat/MessageListGeometry.h"
+#include "chat/MessageList.h"
+#include "chat/MessageModel.h"
 #include "core/AppState.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPainter>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextLayout>
 
 namespace {
 
 constexpr int kSizes[] = {1000, 10000};
-const int kCanvasWidthPx = Units::twipsToPixels(MessageCanvas::kWidthTwips);
+const int kCanvasWidthPx = Units::twipsToPixels(MessageList::kWidthTwips);
 constexpr int kViewportHeightPx = 435; // 11.5 cm
 
 // Texts of one to three lines, as a conversation has them.
@@ -65,11 +68,12 @@ double layoutFloorUs(int count) {
 }
 
 // Milliseconds to paint the viewport with its top at topPx, nothing laid out there before.
-double paintViewportMs(MessageCanvas &canvas, int topPx) {
+double paintViewportMs(const MessageList &list, int topPx) {
     QImage target(kCanvasWidthPx, kViewportHeightPx, QImage::Format_RGB32);
     QElapsedTimer clock;
     clock.start();
-    canvas.render(&target, QPoint(), QRegion(0, topPx, kCanvasWidthPx, kViewportHeightPx));
+    QPainter painter(&target);
+    list.paintContent(painter, QRect(0, topPx, kCanvasWidthPx, kViewportHeightPx));
     return clock.nsecsElapsed() / 1e6;
 }
 
@@ -83,14 +87,28 @@ double hugePicturesMiB(const QString &folder) {
             return -1;
     }
     huge = QImage();
+    MessageModel model;
+    const MessageList list(model);
     const qint64 before = ProcessStats::self().residentKiB;
-    MessageCanvas canvas;
-    canvas.resize(kCanvasWidthPx, 6 * 332);
     for (int i = 0; i < 6; ++i)
-        canvas.addMessage(
+        model.append(
             {"14:05", 7, QStringLiteral("huge%1.png").arg(i), true, false, 0x00FF8400, 0x00FFFFFF});
-    canvas.grab();
+    QImage whole(kCanvasWidthPx, list.contentHeight(), QImage::Format_RGB32);
+    QPainter painter(&whole);
+    list.paintContent(painter, whole.rect());
     return (ProcessStats::self().residentKiB - before) / 1024.0;
+}
+
+// The chat window has shown a list with its scroll bar before: the style's pictures for it are
+// made then, once a process, and not counted against the messages.
+void showLongerThanTheViewport() {
+    MessageModel model;
+    MessageList list(model);
+    list.resize(kCanvasWidthPx + list.verticalScrollBar()->sizeHint().width(), kViewportHeightPx);
+    list.show();
+    for (int i = 0; i < 30; ++i)
+        model.append(messageOf(i));
+    QCoreApplication::processEvents();
 }
 
 } // namespace
@@ -104,30 +122,28 @@ int main(int argc, char *argv[]) {
     QDir(folder.path()).mkdir(QStringLiteral("TempImg"));
     // Taken first, before the lists free memory that the pictures would reuse unseen.
     const double hugeMiB = hugePicturesMiB(folder.path());
+    showLongerThanTheViewport();
 
     for (const int count : kSizes) {
         const QString n = QStringLiteral("N=%1").arg(count);
         const double floorUs = layoutFloorUs(count);
 
-        // The canvas in a viewport of its own, as in the chat window, which has been on screen
-        // before; the canvas hides during a run.
-        QWidget viewport;
-        viewport.resize(kCanvasWidthPx, kViewportHeightPx);
-        auto *canvas = new MessageCanvas(&viewport);
-        canvas->resize(kCanvasWidthPx, kViewportHeightPx);
-        viewport.show();
+        // The list as in the chat window, which has been on screen before; painting is
+        // measured apart, below, so updates are off while the messages go in.
+        MessageModel model;
+        MessageList list(model);
+        list.resize(kCanvasWidthPx + list.verticalScrollBar()->sizeHint().width(),
+                    kViewportHeightPx);
+        list.show();
         QCoreApplication::processEvents();
-        canvas->hide();
+        list.setUpdatesEnabled(false);
         const ProcessStats before = ProcessStats::self();
         for (int i = 0; i < count; ++i) {
-            const double bottomTwips = canvas->addMessage(messageOf(i));
-            const auto growth = MessageListGeometry::grow(float(Units::twipsToCm(bottomTwips)));
-            canvas->resize(kCanvasWidthPx,
-                           Units::twipsToPixels(Units::cmToTwips(growth.canvasHeightCm)));
+            model.append(messageOf(i));
             // The exchange before each message runs the event loop.
             QCoreApplication::processEvents();
         }
-        canvas->show();
+        list.setUpdatesEnabled(true);
         QCoreApplication::processEvents();
         const ProcessStats after = ProcessStats::self();
         const double perMessageUs = (after.cpuSeconds - before.cpuSeconds) * 1e6 / count;
@@ -141,13 +157,13 @@ int main(int argc, char *argv[]) {
         printRow(QStringLiteral("display: resident memory per message, ") + n,
                  double(after.residentKiB - before.residentKiB) / count,
                  QStringLiteral("KiB/message"));
-        const int bottomPx = canvas->height() - kViewportHeightPx;
+        const int bottomPx = list.contentHeight() - kViewportHeightPx;
         printRow(QStringLiteral("display: paint a viewport at the top, ") + n,
-                 paintViewportMs(*canvas, 0), QStringLiteral("ms"));
+                 paintViewportMs(list, 0), QStringLiteral("ms"));
         printRow(QStringLiteral("display: paint a viewport in the middle, ") + n,
-                 paintViewportMs(*canvas, bottomPx / 2), QStringLiteral("ms"));
+                 paintViewportMs(list, bottomPx / 2), QStringLiteral("ms"));
         printRow(QStringLiteral("display: paint a viewport at the end, ") + n,
-                 paintViewportMs(*canvas, bottomPx), QStringLiteral("ms"));
+                 paintViewportMs(list, bottomPx), QStringLiteral("ms"));
     }
     printRow(QStringLiteral("display: resident growth, six 5600x5600 pictures"), hugeMiB,
              QStringLiteral("MiB"));

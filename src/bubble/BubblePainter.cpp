@@ -13,6 +13,7 @@ constexpr qreal kCornerRadius = 8;
 constexpr quint32 kTimeColor = 0x00808080;
 constexpr qreal kTimePointSize = 8.25;
 const QString kBadgeResource = QStringLiteral(":/bubble/badge.png");
+const QString kBadgeScaledResource = QStringLiteral(":/bubble/badge@2x.png");
 const QString kHandCursorResource = QStringLiteral(":/bubble/hand.png");
 constexpr QPoint kHandHotSpot(13, 5);
 
@@ -58,9 +59,16 @@ void BubblePainter::paint(QPainter &painter, const CtrMsg &bubble, QPoint origin
         painter.drawText(twipsToPixels(bubble.timeRect()).translated(origin),
                          Qt::AlignLeft | Qt::AlignVCenter, bubble.Data());
     }
+    // A scaled screen gets the badge drawn for it: the small one enlarged would blur.
     static const QPixmap badge(kBadgeResource);
+    static const QPixmap scaledBadge = [] {
+        QPixmap drawn(kBadgeScaledResource);
+        drawn.setDevicePixelRatio(2);
+        return drawn;
+    }();
     if (bubble.showsBadge())
-        painter.drawPixmap(twipsToPixels(CtrMsg::badgeRect()).translated(origin).topLeft(), badge);
+        painter.drawPixmap(twipsToPixels(CtrMsg::badgeRect()).translated(origin).topLeft(),
+                           painter.device()->devicePixelRatioF() > 1 ? scaledBadge : badge);
     if (bubble.showsPicture() && !thumbnail.isNull())
         painter.drawImage(twipsToPixels(bubble.pictureRect()).translated(origin).topLeft() +
                               thumbnailOffset,

@@ -2,8 +2,7 @@
 
 #include "app/Units.h"
 #include "chat/LiveChatService.h"
-#include "chat/MessageCanvas.h"
-#include "chat/MessageListGeometry.h"
+#include "chat/MessageList.h"
 #include "chat/ModuleScreenSnapshot.h"
 #include "chat/OutgoingPicture.h"
 #include "chat/PictureOffer.h"
@@ -29,7 +28,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QToolButton>
@@ -51,8 +49,11 @@ constexpr int kBorderHeightTwips = 8550;
 constexpr quint32 kWindowColor = 0x00FFFFFF;
 constexpr quint32 kHeaderColor = 0x0000C573;
 constexpr quint32 kHeaderTextColor = 0x00FFFFFF;
-constexpr int kScrollPageStep = 10;
 constexpr int kCaptureDelayMs = 500;
+
+const QString kCloseName = QStringLiteral("Chiudi");
+const QString kSendName = QStringLiteral("Invia il messaggio");
+const QString kScreenShotName = QStringLiteral("Invia l'immagine dello schermo");
 
 // A request shows as waiting only when it takes long enough to be noticed.
 constexpr int kShowRequestsAfterMs = 400;
@@ -69,10 +70,6 @@ QRect twipsRect(int left, int top, int width, int height) {
     using Units::twipsToPixels;
     return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
                  twipsToPixels(height));
-}
-
-int cmToPixels(double cm) {
-    return Units::twipsToPixels(Units::cmToTwips(cm));
 }
 
 QFont boldFont(const QString &family, double pointSize) {
@@ -145,6 +142,8 @@ void ChatFrm::buildHeader() {
     imgClose->setIconSize(imgClose->size());
     imgClose->setStyleSheet(QStringLiteral("QToolButton { border: none; background: none; }"));
     imgClose->setCursor(Qt::PointingHandCursor);
+    imgClose->setToolTip(kCloseName);
+    imgClose->setAccessibleName(kCloseName);
     connect(imgClose, &QToolButton::clicked, this, &QWidget::hide);
 
     headerLabel(frameTop, QStringLiteral("Chat Assistenza Solmara"), twipsRect(30, 135, 6195, 600),
@@ -156,24 +155,11 @@ void ChatFrm::buildHeader() {
     imgClose->raise();
 }
 
+// The list stands where the design's viewport Frame1 stood, its scroll bar VScroll1 at the right.
 void ChatFrm::buildMessageList() {
-    auto *frame1 = new QWidget(this);
-    frame1->setObjectName(QStringLiteral("Frame1"));
-    frame1->setGeometry(twipsRect(45, 1185, 6285, 6520));
-    frame1->setBackgroundRole(QPalette::Base);
-    frame1->setAutoFillBackground(true);
-
-    m_picture1 = new MessageCanvas(frame1);
-    m_picture1->setObjectName(QStringLiteral("Picture1"));
-    m_picture1->setGeometry(twipsRect(0, 15, MessageCanvas::kWidthTwips, 6060));
-
-    m_vScroll1 = new QScrollBar(Qt::Vertical, frame1);
-    m_vScroll1->setObjectName(QStringLiteral("VScroll1"));
-    m_vScroll1->setGeometry(twipsRect(6015, 0, 270, 6525));
-    m_vScroll1->setRange(MessageListGeometry::kScrollMinimum, MessageListGeometry::kScrollMinimum);
-    m_vScroll1->setPageStep(kScrollPageStep);
-    m_vScroll1->hide();
-    connect(m_vScroll1, &QScrollBar::valueChanged, this, &ChatFrm::moveCanvasFor);
+    m_list = new MessageList(m_messages, this);
+    m_list->setObjectName(QStringLiteral("Frame1"));
+    m_list->setGeometry(twipsRect(45, 1185, 6285, 6520));
 }
 
 void ChatFrm::buildInputLine() {
@@ -190,10 +176,12 @@ void ChatFrm::buildInputLine() {
     // A long paste must reach the service whole.
     m_textMsg->setMaxLength(std::numeric_limits<int>::max());
     m_textMsg->installEventFilter(this);
+    lblMsg->setBuddy(m_textMsg);
 
     auto *okBtn = new QPushButton(QStringLiteral("OK"), this);
     okBtn->setObjectName(QStringLiteral("OKBtn"));
     okBtn->setGeometry(twipsRect(5385, 8160, 480, 345));
+    okBtn->setAccessibleName(kSendName);
     connect(okBtn, &QPushButton::clicked, this, [this] { m_session.sendMessage(); });
 
     auto *screenShotBtn = new QPushButton(this);
@@ -201,7 +189,8 @@ void ChatFrm::buildInputLine() {
     screenShotBtn->setGeometry(twipsRect(5880, 8160, 405, 345));
     screenShotBtn->setIcon(QIcon(QStringLiteral(":/chat/screenshot.png")));
     screenShotBtn->setIconSize(QSize(16, 16));
-    screenShotBtn->setToolTip(QStringLiteral("Invia l'immagine dello schermo"));
+    screenShotBtn->setToolTip(kScreenShotName);
+    screenShotBtn->setAccessibleName(kScreenShotName);
     connect(screenShotBtn, &QPushButton::clicked, this, [this] { m_session.sendScreenshot(); });
 
     // In the white band between the list and the input line, which the design leaves empty.
@@ -217,6 +206,13 @@ void ChatFrm::buildInputLine() {
     m_uploadBar->hide();
     m_showRequests.setSingleShot(true);
     connect(&m_showRequests, &QTimer::timeout, m_requestsLabel, &QWidget::show);
+
+    // The keyboard goes from the list to the input line, then through the buttons in the
+    // window's order, the close image last.
+    auto *imgClose = findChild<QWidget *>(QStringLiteral("ImgClose"));
+    const QList<QWidget *> order{m_list, m_textMsg, okBtn, screenShotBtn, imgClose};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void ChatFrm::InizializzaChat() {
@@ -376,10 +372,6 @@ void ChatFrm::paintEvent(QPaintEvent *) {
     painter.drawRect(border.adjusted(0, 0, -1, -1));
 }
 
-void ChatFrm::moveCanvasFor(int scrollValue) {
-    m_picture1->move(m_picture1->x(), cmToPixels(MessageListGeometry::canvasTopCm(scrollValue)));
-}
-
 bool ChatFrm::isShown() const {
     return isVisible();
 }
@@ -405,18 +397,9 @@ void ChatFrm::beep() {
     QApplication::beep();
 }
 
-// Each new bubble stands on the one before it; earlier bubbles are never laid out again.
+// The list lays the new bubble out under the last one and shows the end.
 void ChatFrm::addMessage(const ChatMessage &message) {
-    const double bottomTwips = m_picture1->addMessage(message);
-    const auto growth = MessageListGeometry::grow(float(Units::twipsToCm(bottomTwips)));
-    m_picture1->resize(m_picture1->width(), cmToPixels(growth.canvasHeightCm));
-    if (!growth.scrollBarVisible) {
-        m_vScroll1->hide();
-        return;
-    }
-    m_vScroll1->show();
-    m_vScroll1->setMaximum(growth.maximum);
-    m_vScroll1->setValue(growth.value);
+    m_messages.append(message);
 }
 
 void ChatFrm::showPendingRequests(int count) {

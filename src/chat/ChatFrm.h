@@ -2,6 +2,7 @@
 
 #include "chat/ChatSession.h"
 #include "chat/ChatView.h"
+#include "chat/MessageModel.h"
 #include "chat/PollTimer.h"
 
 #include <QTimer>
@@ -13,14 +14,13 @@
 class ChatService;
 class Clock;
 class LiveChatService;
-class MessageCanvas;
+class MessageList;
 class QDialog;
 class QDropEvent;
 class QLabel;
 class QLineEdit;
 class QMessageBox;
 class QProgressBar;
-class QScrollBar;
 struct PictureOffer;
 
 // The chat window: header, message list and input line at fixed places. It only applies what
@@ -51,7 +51,6 @@ private:
     void buildHeader();
     void buildMessageList();
     void buildInputLine();
-    void moveCanvasFor(int scrollValue);
     void onTextMsgKey(const QKeyEvent &key);
 
     // False when the clipboard holds no picture, so that a text pastes as text.
@@ -88,12 +87,12 @@ private:
     void setInterval(int milliseconds) override;
     void enable() override;
 
+    MessageModel m_messages;
     // Set when the window runs on the live service; the session must go before it.
     std::unique_ptr<LiveChatService> m_liveService;
     ChatSession m_session;
     QTimer m_timerChat;
-    MessageCanvas *m_picture1 = nullptr;
-    QScrollBar *m_vScroll1 = nullptr;
+    MessageList *m_list = nullptr;
     QLineEdit *m_textMsg = nullptr;
     QLabel *m_requestsLabel = nullptr;
     QProgressBar *m_uploadBar = nullptr;

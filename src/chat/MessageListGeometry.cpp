@@ -2,8 +2,6 @@
 
 #include "core/Numbers.h"
 
-#include <cstdlib>
-
 namespace MessageListGeometry {
 
 namespace {
@@ -20,10 +18,6 @@ Growth grow(float bottomCm) {
     growth.maximum = RoundToInt32(double(bottomCm) + kEndMarginCm).value_or(0);
     growth.value = growth.maximum;
     return growth;
-}
-
-double canvasTopCm(int scrollValue) {
-    return kViewportHeightCm - std::abs(double(scrollValue));
 }
 
 } // namespace MessageListGeometry

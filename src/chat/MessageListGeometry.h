@@ -1,7 +1,7 @@
 #pragma once
 
-// The message list in centimetres: a viewport of fixed height clips a canvas that grows with
-// the bubbles; the scroll bar moves the canvas one centimetre a unit.
+// The message list in centimetres: a viewport of fixed height shows a list that grows with the
+// bubbles; the scroll bar's range and value follow from where the last bubble ends.
 namespace MessageListGeometry {
 
 constexpr double kViewportHeightCm = 11.5;
@@ -19,8 +19,5 @@ struct Growth {
 
 // After a new bubble whose lower edge lies at bottomCm from the canvas top.
 Growth grow(float bottomCm);
-
-// Where the canvas top goes for a scroll bar value.
-double canvasTopCm(int scrollValue);
 
 } // namespace MessageListGeometry

@@ -1,9 +1,10 @@
 #include "ChatFakes.h"
 
 #include "chat/ChatFrm.h"
-#include "chat/MessageCanvas.h"
+#include "chat/MessageList.h"
 #include "chat/MessageListGeometry.h"
 
+#include <QAccessible>
 #include <QDialog>
 #include <QDir>
 #include <QImageReader>
@@ -79,16 +80,20 @@ private slots:
         QCOMPARE(w.frm.windowTitle(), "Servizio clienti Quintaro");
         // 200 and 600 twips from the right and bottom edges of the 800x800 offscreen screen.
         QCOMPARE(w.frm.pos(), QPoint(800 - 425 - 13, 800 - 571 - 40));
-        // 25 x 410 twips end at 18.08 cm: the bar from 11 (the first message whole at the top,
-        // never an empty list) to 19, at its end; the canvas 7.5 cm above the viewport's top.
-        auto *canvas = w.frm.findChild<MessageCanvas *>("Picture1");
+        // 25 x 410 twips end at 18.08 cm: the bar from 11 cm (the first message whole at the
+        // top, never an empty list) to 19 cm, in pixels, at its end; the list's top 7.5 cm above
+        // the viewport's top, its bottom 1 cm above the viewport's lower edge.
+        auto *list = w.frm.findChild<MessageList *>("Frame1");
         const auto *bar = w.frm.findChild<QScrollBar *>("VScroll1");
-        QCOMPARE((QList<int>{canvas->count(), bar->isVisibleTo(&w.frm), bar->minimum(),
-                             bar->maximum(), bar->value(), canvas->y(), canvas->height()}),
-                 (QList<int>{25, true, 11, 19, 19, -284, 683}));
+        QCOMPARE((QList<int>{list->count(), bar->isVisibleTo(&w.frm), bar->minimum(),
+                             bar->maximum(), bar->value(), list->bubbleInViewport(0).top(),
+                             list->bubbleInViewport(24).bottom() + 1, list->contentHeight()}),
+                 (QList<int>{25, true, 416, 718, 718, -283, 400, 683}));
+        QCOMPARE(list->geometry(), QRect(3, 79, 419, 435));
+        QCOMPARE(bar->mapTo(&w.frm, QPoint(bar->width(), 0)).x(), 422); // at the right edge
         // One-line bubbles of 410 twips stacked from the top; the first has its own left edge.
         for (int i = 0; i < 25; ++i)
-            QCOMPARE(canvas->bubbleOriginTwips(i), QPointF(i == 0 ? 15 : 0, 410 * i));
+            QCOMPARE(list->bubbleOriginTwips(i), QPointF(i == 0 ? 15 : 0, 410 * i));
         // A list exactly as high as the viewport has no bar.
         QVERIFY(!MessageListGeometry::grow(11.5f).scrollBarVisible);
         QVERIFY(MessageListGeometry::grow(11.51f).scrollBarVisible);
@@ -123,8 +128,12 @@ private slots:
             w.service.chatAnswers << Answers::message(message);
         w.send("aiuto");
         w.service.answerAll();
-        const QImage painted = w.frm.findChild<QWidget *>("Picture1")->grab().toImage();
-        QCOMPARE(painted.size(), QSize(400, 529)); // the reference's width, grown by a line
+        const auto *list = w.frm.findChild<MessageList *>("Frame1");
+        QCOMPARE(list->contentHeight(), 529); // the reference's height, grown by a line
+        QImage painted(400, 529, QImage::Format_RGB32);
+        QPainter painter(&painted);
+        list->paintContent(painter, painted.rect());
+        painter.end();
         QCOMPARE(differingPixels(painted, QImage(QFINDTESTDATA("reference_conversation.png")), 502),
                  0);
         // The fourth line, "clienti.", white on the blue of the bubble that now holds it.
@@ -132,6 +141,27 @@ private slots:
         const auto *pixels = reinterpret_cast<const QRgb *>(line.constBits()), *end = pixels + 960;
         QVERIFY(std::count(pixels, end, qRgb(0, 132, 255)) > 400);                       // blue
         QVERIFY(std::count_if(pixels, end, [](QRgb p) { return qGray(p) > 200; }) > 40); // white
+    }
+
+    // Tab goes from the list to the input line and through the buttons; a screen reader hears
+    // each of them by an Italian name.
+    void keyboardOrderAndNames() {
+        Window w;
+        w.frm.showForUser();
+        QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+        w.frm.findChild<QWidget *>("Frame1")->setFocus();
+        QStringList visited;
+        for (int i = 0; i < 5; ++i) {
+            QWidget *focused = QApplication::focusWidget();
+            visited << focused->objectName() + ' ' +
+                           QAccessible::queryAccessibleInterface(focused)->text(QAccessible::Name);
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+        QCOMPARE(
+            visited,
+            (QStringList{"Frame1 Messaggi", "TextMsg Scrivi Messaggio", "OKBtn Invia il messaggio",
+                         "ScreenShotBtn Invia l'immagine dello schermo", "ImgClose Chiudi"}));
+        QCOMPARE(QApplication::focusWidget()->objectName(), "Frame1");
     }
 
     // Dropped with Shift, which proposes a move that would let the file manager delete the
@@ -194,7 +224,7 @@ private slots:
         QCOMPARE(w.log.last(), "tre:getchat 57 1 1 01234567890");
         const qsizetype logged = w.log.size();
 
-        const QImage list = w.frm.findChild<QWidget *>("Picture1")->grab().toImage();
+        const QImage list = w.frm.findChild<MessageList *>("Frame1")->viewport()->grab().toImage();
         QVERIFY(std::count(reinterpret_cast<const QRgb *>(list.constBits()),
                            reinterpret_cast<const QRgb *>(list.constBits()) + list.width() * 40,
                            qRgb(0, 132, 255)) > 1000); // the operator's blue bubble
