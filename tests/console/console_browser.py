@@ -9,7 +9,6 @@ Usage: console_browser.py SERVICE-PROGRAM [--time-limit S] [--browser PATH] [--d
 The last four drill the failures: a missing browser, a page that is not served, a wrong token."""
 import argparse
 import os
-import signal
 import struct
 import sys
 import tempfile
@@ -19,6 +18,7 @@ import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import client_wire  # noqa: E402
+from bounded_run import Failure, run_bounded  # noqa: E402
 from service_process import ServiceProcess  # noqa: E402
 
 try:
@@ -40,14 +40,6 @@ PICTURE_NAME = "1_20261207101500.png"
 PICTURE_SIZE = (40, 30)
 WAIT_S = 20  # for each thing the page should show; the time limit bounds the whole run
 REQUEST_S = 10
-
-
-class Failure(Exception):
-    pass
-
-
-def on_time_limit(signum, frame):
-    raise Failure("time limit reached")
 
 
 def png(width, height):
@@ -209,11 +201,11 @@ def main():
                         help="change the printed token's last character")
     arguments = parser.parse_args()
 
-    signal.signal(signal.SIGALRM, on_time_limit)
-    signal.alarm(arguments.time_limit)
     scratch = tempfile.TemporaryDirectory()
     service = session = None
-    try:
+
+    def body():
+        nonlocal service, session
         service = ServiceProcess(arguments.service,
                                  ["--files", scratch.name, "--open-ticket", VAT])
         token = service.token[:-1] + chr(ord(service.token[-1]) ^ 1) \
@@ -224,14 +216,8 @@ def main():
                                os.path.join(scratch.name, "profile"))
         run(service, session, page + "#token=" + token)
         print("console test passed")
-        return 0
-    except (Failure, RuntimeError, WebDriverException) as failure:
-        # Selenium's messages carry the driver's stack below their first line.
-        print("FAIL: %s" % str(failure).strip().splitlines()[0], file=sys.stderr)
-        return 1
-    finally:
-        # Leaving gets a bound of its own, so that a stuck browser cannot hold the test.
-        signal.alarm(15)
+
+    def cleanup():
         try:
             if session:
                 session.quit()
@@ -239,7 +225,8 @@ def main():
             if service:
                 service.stop()
             scratch.cleanup()
-            signal.alarm(0)
+
+    return run_bounded(arguments.time_limit, body, cleanup, [WebDriverException])
 
 if __name__ == "__main__":
     sys.exit(main())

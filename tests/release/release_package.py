@@ -13,7 +13,6 @@ import glob
 import http.server
 import os
 import re
-import signal
 import subprocess
 import sys
 import tarfile
@@ -23,6 +22,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import client_wire  # noqa: E402
+from bounded_run import Failure, run_bounded  # noqa: E402
 from service_process import ServiceProcess  # noqa: E402
 
 VAT = "02345678901"
@@ -33,14 +33,6 @@ RELEASE_FILES = ["brenno", "brenno-dbread", "brenno.png", "brenno.svg", "brenno.
 PACKAGES_HEADING = "Debian packages needed"
 GETTICKET_WAIT_S = 30
 REQUEST_S = 10
-
-
-class Failure(Exception):
-    pass
-
-
-def on_time_limit(signum, frame):
-    raise Failure("time limit reached")
 
 
 def quiet(command, what):
@@ -208,11 +200,11 @@ def main():
     parser.add_argument("--time-limit", type=int, default=1200)
     arguments = parser.parse_args()
 
-    signal.signal(signal.SIGALRM, on_time_limit)
-    signal.alarm(arguments.time_limit)
     scratch = tempfile.TemporaryDirectory()
     service = None
-    try:
+
+    def body():
+        nonlocal service
         started = time.monotonic()
         package = build_package(arguments.source, arguments.build)
         print("package built in %.0f s: %s" % (time.monotonic() - started, package))
@@ -225,17 +217,13 @@ def main():
                                   "--open-ticket", VAT])
         run_client(folder, service, scratch.name)
         print("release test passed")
-        return 0
-    except (Failure, RuntimeError, OSError, subprocess.TimeoutExpired) as failure:
-        print("FAIL: %s" % failure, file=sys.stderr)
-        return 1
-    finally:
-        signal.alarm(15)
+
+    def cleanup():
         if service:
             service.stop()
         scratch.cleanup()
-        signal.alarm(0)
 
+    return run_bounded(arguments.time_limit, body, cleanup)
 
 if __name__ == "__main__":
     sys.exit(main())
