@@ -31,6 +31,7 @@ APPLICATION_FOLDER = "Brenno"
 RELEASE_FILES = ["brenno", "brenno-dbread", "brenno.png", "brenno.svg", "brenno.desktop",
                  "autostart/brenno.desktop", "it.quintaro.brenno.metainfo.xml", "LEGGIMI.txt"]
 PACKAGES_HEADING = "Debian packages needed"
+LIBMDB_PACKAGE = "libmdb3"
 GETTICKET_WAIT_S = 30
 REQUEST_S = 10
 
@@ -85,35 +86,43 @@ def named_packages(text_path):
     return names
 
 
-def package_of(library_path):
-    """The Debian package that installed a library; Debian 12 registers some under /lib."""
-    real = os.path.realpath(library_path)
-    candidates = [library_path, real]
-    candidates += [p[len("/usr"):] for p in candidates if p.startswith("/usr/lib/")]
-    for path in candidates:
-        found = subprocess.run(["dpkg-query", "-S", path], stdout=subprocess.PIPE,
-                               stderr=subprocess.DEVNULL, text=True)
-        if found.returncode == 0:
-            return found.stdout.split(":")[0].split(",")[0].strip()
-    raise Failure("no Debian package installed %s" % library_path)
+def packages_of(library_paths):
+    """The Debian package that installed each library, in one query because each one reads
+    dpkg's whole database; Debian 12 registers some libraries under /lib."""
+    candidates = {}
+    for path in library_paths:
+        real = os.path.realpath(path)
+        for candidate in {path, real, real[len("/usr"):] if real.startswith("/usr/lib/") else real}:
+            candidates[candidate] = path
+    found = subprocess.run(["dpkg-query", "-S"] + sorted(candidates), stdout=subprocess.PIPE,
+                           stderr=subprocess.DEVNULL, text=True).stdout
+    packages = {}
+    for line in found.splitlines():
+        owners, _, candidate = line.partition(": ")
+        if candidate in candidates:
+            packages[candidates[candidate]] = owners.split(",")[0].split(":")[0].strip()
+    missing = [path for path in library_paths if path not in packages]
+    if missing:
+        raise Failure("no Debian package installed %s" % missing)
+    return packages
 
 
-def check_libraries(folder):
+def check_libraries(folder, named):
     """Each library a program names (not what those libraries pull in, which their packages
-    bring) comes from a package the release text names."""
-    named = named_packages(os.path.join(folder, "LEGGIMI.txt"))
+    bring) comes from a package of named."""
     for program in ("brenno", "brenno-dbread"):
         path = os.path.join(folder, program)
         needed = re.findall(r"\(NEEDED\)\s+Shared library: \[([^\]]+)\]",
                             quiet(["readelf", "-d", path], "readelf"))
         resolved = dict(re.findall(r"^\s*(\S+) => (/\S+)", quiet(["ldd", path], "ldd"), re.M))
+        absent = [library for library in needed if library not in resolved]
+        if absent:
+            raise Failure("%s needs %s, which this machine does not have" % (program, absent))
+        packages = packages_of([resolved[library] for library in needed])
         for library in needed:
-            if library not in resolved:
-                raise Failure("%s needs %s, which this machine does not have" % (program, library))
-            package = package_of(resolved[library])
-            if package not in named:
+            if packages[resolved[library]] not in named:
                 raise Failure("%s needs %s from %s, which LEGGIMI.txt does not name (it names %s)"
-                              % (program, library, package, sorted(named)))
+                              % (program, library, packages[resolved[library]], sorted(named)))
 
 
 def make_databases(mdbfixture, solmara):
@@ -210,7 +219,16 @@ def main():
         print("package built in %.0f s: %s" % (time.monotonic() - started, package))
         solmara = os.path.join(scratch.name, "Solmara")
         folder = unpack(package, solmara)
-        check_libraries(folder)
+        named = named_packages(os.path.join(folder, "LEGGIMI.txt"))
+        check_libraries(folder, named)
+        # The check must see a package missing: brenno-dbread's libmdb is the one library
+        # that no Qt package brings along.
+        try:
+            check_libraries(folder, named - {LIBMDB_PACKAGE})
+        except Failure:
+            pass
+        else:
+            raise Failure("the library check passes without %s" % LIBMDB_PACKAGE)
         make_databases(arguments.mdbfixture, solmara)
         service = ServiceProcess(arguments.service,
                                  ["--files", os.path.join(scratch.name, "files"),
