@@ -1,6 +1,7 @@
 cmake_minimum_required(VERSION 3.21)
 # Installs the build into a fresh prefix and checks that the client arrives with its helper,
-# icons, menu entry and autostart entry. Run as: cmake -DBUILD_DIR=... -DPREFIX=... -P <this>
+# icons, menu entry, autostart entry and AppStream metadata, and that the release folder stays
+# out of it. Run as: cmake -DBUILD_DIR=... -DPREFIX=... -P <this>
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
                 RESULT_VARIABLE result OUTPUT_QUIET)
@@ -13,11 +14,15 @@ foreach(expected
         share/icons/hicolor/64x64/apps/brenno.png
         share/icons/hicolor/scalable/apps/brenno.svg
         share/applications/brenno.desktop
+        share/metainfo/it.quintaro.brenno.metainfo.xml
         etc/xdg/autostart/brenno.desktop)
     if(NOT EXISTS "${PREFIX}/${expected}")
         message(FATAL_ERROR "missing after install: ${expected}")
     endif()
 endforeach()
+if(EXISTS "${PREFIX}/Brenno")
+    message(FATAL_ERROR "the release folder Brenno belongs in the package only")
+endif()
 foreach(entry share/applications/brenno.desktop etc/xdg/autostart/brenno.desktop)
     file(STRINGS "${PREFIX}/${entry}" lines)
     foreach(key "Exec=brenno" "Icon=brenno" "Type=Application")
