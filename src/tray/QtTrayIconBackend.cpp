@@ -1,7 +1,6 @@
 #include "tray/QtTrayIconBackend.h"
 
 #include <QDBusMessage>
-#include <QMessageBox>
 
 namespace {
 const QString kNotifications = QStringLiteral("org.freedesktop.Notifications");
@@ -53,13 +52,6 @@ void QtTrayIconBackend::showMessage(const QString &title, const QString &message
     call << kApplicationName << kNewNotification << kApplicationIcon << title << message
          << QStringList() << QVariantMap() << qint32(timeoutMs);
     m_notificationBus.send(call);
-}
-
-void QtTrayIconBackend::showNotice(const QString &title, const QString &text) {
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);
-    // The tray form is hidden for good, so this box may be the last window a user closes.
-    box.setAttribute(Qt::WA_QuitOnClose, false);
-    box.exec();
 }
 
 void QtTrayIconBackend::show() {

@@ -22,7 +22,6 @@ public:
     void setToolTip(const QString &text) override;
     void showMessage(const QString &title, const QString &message,
                      QSystemTrayIcon::MessageIcon icon, int timeoutMs) override;
-    void showNotice(const QString &title, const QString &text) override;
     void show() override;
     void remove() override;
 
