@@ -301,6 +301,8 @@ void ChatFrm::choosePictures() {
 void ChatFrm::sendOffered(const PictureOffer &offer) {
     if (!offer.otherFiles.isEmpty())
         showWarning(kOnlyPictures);
+    if (offer.unreadablePicture)
+        showWarning(kUnreadablePicture);
     if (!offer.picture.isNull())
         previewAndSend(offer.picture);
     for (const QString &path : offer.pictureFiles) {

@@ -5,13 +5,13 @@
 #include "bubble/BubbleText.h"
 #include "bubble/ChatMessage.h"
 #include "bubble/LinkTarget.h"
+#include "bubble/UprightPicture.h"
 #include "viewer/ImgFrm.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
-#include <QImageReader>
 #include <QMenu>
 #include <QPainter>
 #include <QTextBoundaryFinder>
@@ -152,14 +152,11 @@ QImage MessageCanvas::thumbnail(int index, const QRect &exposedPart, QPoint *off
     if (shown.picturePath().isEmpty() || exposedPart.isEmpty())
         return {};
     const QSize size = Units::twipsToPixels(shown.pictureRect()).size();
-    QImageReader reader(shown.picturePath());
-    reader.setScaledSize(size);
     const bool whole = qint64(size.width()) * size.height() * 4 / 1024 <= kWholeThumbnailKiB;
-    if (!whole) {
-        reader.setScaledClipRect(exposedPart);
+    if (!whole)
         *offset = exposedPart.topLeft();
-    }
-    QImage picture = reader.read();
+    QImage picture =
+        UprightPicture::readScaled(shown.picturePath(), size, whole ? QRect() : exposedPart);
     if (whole && !picture.isNull())
         m_thumbnails.insert(index, new QImage(picture), costKiB(picture));
     return picture;
@@ -313,10 +310,10 @@ void MessageCanvas::openLink(int index) const {
         QDesktopServices::openUrl(url);
 }
 
-// The full picture is read only now; the list keeps thumbnails alone.
+// The large picture is read only now; the list keeps thumbnails alone.
 void MessageCanvas::openPicture(int index) const {
     ImgFrm &viewer = ImgFrm::instance();
     viewer.show();
     viewer.raise();
-    viewer.ShowImg(QImageReader(bubble(index).picturePath()).read());
+    viewer.ShowImg(UprightPicture::readFitting(bubble(index).picturePath(), ImgFrm::kLongestSide));
 }

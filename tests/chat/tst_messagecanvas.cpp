@@ -1,3 +1,6 @@
+#include "TestFiles.h"
+#include "TestPictures.h"
+
 #include "bubble/ChatMessage.h"
 #include "chat/MessageCanvas.h"
 #include "core/AppState.h"
@@ -33,15 +36,18 @@ public slots:
 
 private slots:
     // Bubble 0 (at the top) is a link, bubble 1 (27 px down) a text, bubble 2 (55 px down) a
-    // picture; inside a bubble the text starts at x 72, a picture at x 63.
+    // picture, bubble 3 (224 px down) a picture stored on its side; inside a bubble the text
+    // starts at x 72, a picture at x 63.
     void initTestCase() {
         AppState::instance().ApplicationFolder = m_app.path();
         QVERIFY(QDir(m_app.path()).mkpath("TempImg"));
         QVERIFY(QImage(644, 322, QImage::Format_RGB32).save(m_app.filePath("TempImg/a.png")));
+        QVERIFY(writeFile(m_app.filePath("TempImg/girata.jpg"), jpegWithOrientation({160, 80}, 6)));
         QDesktopServices::setUrlHandler("https", this, "open");
         m_canvas.addMessage({"14:05", 7, kLink, false, true, 0x00FF8400, 0x00FFFFFF});
         m_canvas.addMessage({"14:06", 0, kCode, false, false, 0x00F0E8E3, 0});
         m_canvas.addMessage({"14:07", 7, "a.png", true, false, 0x00FF8400, 0x00FFFFFF});
+        m_canvas.addMessage({"14:08", 7, "girata.jpg", true, false, 0x00FF8400, 0x00FFFFFF});
         m_canvas.resize(400, 300);
         m_canvas.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_canvas));
@@ -66,6 +72,18 @@ private slots:
         QCOMPARE(ImgFrm::instance().findChild<QLabel *>("Image1")->pixmap().size(),
                  QSize(644, 322));
         QCOMPARE(m_opened, kLink);
+    }
+
+    // A photo stored on its side, as a phone writes it: upright in the bubble and in the viewer.
+    void turnedPictureStandsUpright() {
+        const QImage painted = m_canvas.grab().toImage();
+        // The thumbnail is 322 px wide, so 644 px high once upright; its first 76 px show here.
+        QCOMPARE(colourLetter(painted.pixelColor(100, 240)), 'b');
+        QCOMPARE(colourLetter(painted.pixelColor(350, 240)), 'r');
+        QCOMPARE(click({100, 260}), Qt::BitmapCursor);
+        const QImage shown = ImgFrm::instance().findChild<QLabel *>("Image1")->pixmap().toImage();
+        QCOMPARE(shown.size(), QSize(80, 160));
+        QCOMPARE(corners(shown), "bryg");
     }
 };
 

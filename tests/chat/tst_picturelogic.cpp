@@ -1,5 +1,8 @@
+#include "ClipboardData.h"
 #include "TestFiles.h"
+#include "TestPictures.h"
 
+#include "bubble/UprightPicture.h"
 #include "chat/OutgoingPicture.h"
 #include "chat/PictureOffer.h"
 #include "chat/PicturePreview.h"
@@ -17,6 +20,11 @@ static QImage halves(QSize size) {
     QPainter(&picture).fillRect(size.width() / 2, 0, size.width(), size.height(), Qt::blue);
     return picture;
 }
+
+// A PNG whose header claims 100000 x 100000 pixels, with a few bytes of data.
+static const QByteArray kHugePng = QByteArray::fromHex(
+    "89504e470d0a1a0a0000000d49484452000186a0000186a0080200000027309c9f0000000c49444154789c6360a0"
+    "0c000000400001b7347cef0000000049454e44ae426082");
 
 using namespace OutgoingPicture;
 
@@ -70,6 +78,107 @@ private slots:
         QCOMPARE(preview.crop(), QRect(208, 104, 211, 211)); // outward to whole pixels
         QTest::mouseClick(area, Qt::LeftButton, {}, {300, 300});
         QCOMPARE(preview.crop(), QRect()); // a click keeps the whole picture
+    }
+
+    // Each EXIF orientation of an 80 x 40 picture, read to fit a long side.
+    void picturesAreReadUpright_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("longSide");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("corners");
+        const QSize stored(80, 40);
+        QTest::newRow("1: as stored")
+            << jpegWithOrientation(stored, 1) << 100 << QSize(80, 40) << "rgby";
+        QTest::newRow("2: mirrored")
+            << jpegWithOrientation(stored, 2) << 100 << QSize(80, 40) << "gryb";
+        QTest::newRow("3: half a turn")
+            << jpegWithOrientation(stored, 3) << 100 << QSize(80, 40) << "ybgr";
+        QTest::newRow("4: flipped")
+            << jpegWithOrientation(stored, 4) << 100 << QSize(80, 40) << "byrg";
+        QTest::newRow("5: transposed")
+            << jpegWithOrientation(stored, 5) << 100 << QSize(40, 80) << "rbgy";
+        QTest::newRow("6: a quarter turn clockwise")
+            << jpegWithOrientation(stored, 6) << 100 << QSize(40, 80) << "bryg";
+        QTest::newRow("7: transversed")
+            << jpegWithOrientation(stored, 7) << 100 << QSize(40, 80) << "ygbr";
+        QTest::newRow("8: a quarter turn back")
+            << jpegWithOrientation(stored, 8) << 100 << QSize(40, 80) << "gyrb";
+        QTest::newRow("6, fitting 20: scaled upright")
+            << jpegWithOrientation(stored, 6) << 20 << QSize(10, 20) << "bryg";
+        QTest::newRow("8, fitting 80: as it is")
+            << jpegWithOrientation(stored, 8) << 80 << QSize(40, 80) << "gyrb";
+        QTest::newRow("EXIF that lies, orientation 9: as stored")
+            << jpegWithOrientation(stored, 9) << 100 << QSize(80, 40) << "rgby";
+        QTest::newRow("EXIF that lies, directory beyond its end: as stored")
+            << jpegWithOrientation(stored, 6, 5000) << 100 << QSize(80, 40) << "rgby";
+        QTest::newRow("JPEG cut inside its header: nothing")
+            << jpegWithOrientation(stored, 6).left(60) << 100 << QSize(0, 0) << "";
+        QTest::newRow("PNG that claims 100000 x 100000: nothing")
+            << kHugePng << 1920 << QSize(0, 0) << "";
+    }
+    void picturesAreReadUpright() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, longSide);
+        QBuffer device(&bytes);
+        const QImage picture = UprightPicture::readFitting(&device, longSide);
+        QTEST(picture.size(), "size");
+        QTEST(corners(picture), "corners");
+    }
+
+    // The bubble's thumbnail of a turned picture: its upright size from the header alone, read
+    // whole or a piece at a time as it is exposed.
+    void thumbnailPiecesAreUpright_data() {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<QRect>("clip"); // of the 20 x 40 thumbnail; empty: whole
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("corners"); // of a whole thumbnail, else the piece's middle
+        QTest::newRow("6, whole") << 6 << QRect() << QSize(20, 40) << "bryg";
+        QTest::newRow("6, top left") << 6 << QRect(0, 0, 10, 20) << QSize(10, 20) << "b";
+        QTest::newRow("6, top right") << 6 << QRect(10, 0, 10, 20) << QSize(10, 20) << "r";
+        QTest::newRow("6, bottom left") << 6 << QRect(0, 20, 10, 20) << QSize(10, 20) << "y";
+        QTest::newRow("6, bottom right") << 6 << QRect(10, 20, 10, 20) << QSize(10, 20) << "g";
+        QTest::newRow("8, top right") << 8 << QRect(10, 0, 10, 20) << QSize(10, 20) << "y";
+        QTest::newRow("8, bottom left") << 8 << QRect(0, 20, 10, 20) << QSize(10, 20) << "r";
+        QTest::newRow("7, top left") << 7 << QRect(0, 0, 10, 20) << QSize(10, 20) << "y";
+        QTest::newRow("5, bottom left") << 5 << QRect(0, 20, 10, 20) << QSize(10, 20) << "g";
+    }
+    void thumbnailPiecesAreUpright() {
+        QFETCH(int, orientation);
+        QFETCH(QRect, clip);
+        const QString path = m_files.filePath(QStringLiteral("girata%1.jpg").arg(orientation));
+        QVERIFY(writeFile(path, jpegWithOrientation({160, 80}, quint16(orientation))));
+        QCOMPARE(UprightPicture::size(path), QSize(80, 160));
+        const QImage piece = UprightPicture::readScaled(path, {20, 40}, clip);
+        QTEST(piece.size(), "size");
+        // A piece's edges lie on the quadrants' borders, where scaling mixes their colours.
+        QTEST(clip.isEmpty()
+                  ? corners(piece)
+                  : QString(colourLetter(piece.pixelColor(piece.width() / 2, piece.height() / 2))),
+              "corners");
+    }
+
+    // Pasted bytes are read at the size they are sent at, upright; what cannot be read is said.
+    void clipboardPictureIsReadScaled_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("size"); // empty: unreadable
+        QTest::newRow("JPEG 4000 x 100 turned: 48 x 1920 upright")
+            << "image/jpeg" << jpegWithOrientation({4000, 100}, 6) << QSize(48, 1920);
+        QTest::newRow("JPEG offered as PNG: read by its content")
+            << "image/png" << jpegWithOrientation({80, 40}, 8) << QSize(40, 80);
+        QTest::newRow("an image type, then no data") << "image/png" << QByteArray() << QSize(0, 0);
+        QTest::newRow("PNG that claims 100000 x 100000") << "image/png" << kHugePng << QSize(0, 0);
+        QTest::newRow("JPEG cut inside its header")
+            << "image/jpeg" << jpegWithOrientation({80, 40}, 1).left(60) << QSize(0, 0);
+    }
+    void clipboardPictureIsReadScaled() {
+        QFETCH(QString, format);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, size);
+        const PictureOffer offer = PictureOffer::fromMimeData(ClipboardData({{format, bytes}}));
+        QCOMPARE(offer.picture.size(), size);
+        QCOMPARE(offer.unreadablePicture, size.isEmpty());
+        QVERIFY(!offer.isEmpty());
     }
 
     void offerPrefersFilesByContentThenText() {
