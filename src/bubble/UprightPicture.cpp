@@ -1,5 +1,8 @@
 #include "bubble/UprightPicture.h"
 
+#include "bubble/ReducedPng.h"
+
+#include <QFile>
 #include <QImageReader>
 #include <QTransform>
 
@@ -9,8 +12,8 @@ bool turnsAside(QImageIOHandler::Transformations transformation) {
     return transformation.testFlag(QImageIOHandler::TransformationRotate90);
 }
 
-// The picture as stored, in the sizes of the upright one: the reader scales and clips before it
-// turns the picture.
+// The picture as stored, in the sizes of the upright one, and the other way round: the reader
+// scales and clips before it turns the picture.
 QSize storedSize(const QImageReader &reader, QSize upright) {
     return turnsAside(reader.transformation()) ? upright.transposed() : upright;
 }
@@ -30,17 +33,36 @@ QTransform toUpright(QImageIOHandler::Transformations transformation, QSizeF sto
     return turn;
 }
 
+// No side longer than longSide; QSize::scaled would round a very thin picture's short side
+// down to nothing.
+QSize fitting(QSize upright, int longSide) {
+    if (qMax(upright.width(), upright.height()) <= longSide)
+        return upright;
+    return upright.scaled(longSide, longSide, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
 QImage readFittingFrom(QImageReader &reader, int longSide) {
     reader.setAutoTransform(true);
     const QSize stored = reader.size();
-    const QSize upright = turnsAside(reader.transformation()) ? stored.transposed() : stored;
-    if (stored.isValid() && qMax(upright.width(), upright.height()) > longSide) {
-        // QSize::scaled rounds a very thin picture's short side down to nothing.
-        const QSize fitting =
-            upright.scaled(longSide, longSide, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-        reader.setScaledSize(storedSize(reader, fitting));
-    }
+    const QSize upright = storedSize(reader, stored);
+    const QSize fitted = fitting(upright, longSide);
+    if (stored.isValid() && fitted != upright)
+        reader.setScaledSize(storedSize(reader, fitted));
     return reader.read();
+}
+
+// A large PNG that Qt would decode whole goes to ReducedPng; PNGs that carry an orientation
+// are left to Qt, which turns them.
+QImage reducedPng(QIODevice *device, int longSide) {
+    const qint64 start = device->pos();
+    QImageReader probe(device);
+    const QSize stored = probe.size();
+    const bool plainPng =
+        probe.format() == "png" && probe.transformation() == QImageIOHandler::TransformationNone;
+    const QSize reduced = fitting(stored, longSide);
+    if (!plainPng || !stored.isValid() || reduced == stored || !device->seek(start))
+        return {};
+    return ReducedPng::read(device, reduced);
 }
 
 } // namespace
@@ -49,8 +71,7 @@ namespace UprightPicture {
 
 QSize size(const QString &path) {
     QImageReader reader(path);
-    const QSize stored = reader.size();
-    return turnsAside(reader.transformation()) ? stored.transposed() : stored;
+    return storedSize(reader, reader.size());
 }
 
 QImage readScaled(const QString &path, QSize scaled, const QRect &clip) {
@@ -66,13 +87,21 @@ QImage readScaled(const QString &path, QSize scaled, const QRect &clip) {
 }
 
 QImage readFitting(QIODevice *device, int longSide) {
+    const qint64 start = device->pos();
+    if (!device->isSequential()) {
+        const QImage reduced = reducedPng(device, longSide);
+        if (!reduced.isNull() || !device->seek(start))
+            return reduced;
+    }
     QImageReader reader(device);
     return readFittingFrom(reader, longSide);
 }
 
 QImage readFitting(const QString &path, int longSide) {
-    QImageReader reader(path);
-    return readFittingFrom(reader, longSide);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return readFitting(&file, longSide);
 }
 
 } // namespace UprightPicture
