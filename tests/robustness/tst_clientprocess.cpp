@@ -30,11 +30,8 @@ private slots:
     void secondStartShowsTheRunningChat() {
         PrivateSessionBus bus;
         QVERIFY(bus.isRunning());
-        QDBusConnection desktop = bus.connect("desktop");
         FakeNotifications notifications;
-        QVERIFY(desktop.registerService("org.freedesktop.Notifications"));
-        QVERIFY(desktop.registerObject("/org/freedesktop/Notifications", &notifications,
-                                       QDBusConnection::ExportAllSlots));
+        QVERIFY(notifications.registerOn(bus.connect("desktop")));
         QTemporaryDir root;
         const QDir app(root.filePath("app"));
         QVERIFY(app.mkpath(".") &&

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -17,6 +18,14 @@ class FakeNotifications : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
     QList<Notification> calls;
+
+    // Takes the service's name and path on the desktop's connection.
+    bool registerOn(QDBusConnection desktop) {
+        return desktop.registerService(QStringLiteral("org.freedesktop.Notifications")) &&
+               desktop.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
+                                      QDBusConnection::ExportAllSlots);
+    }
+
 public slots:
     uint Notify(const QString &appName, uint replacesId, const QString &appIcon,
                 const QString &summary, const QString &body, const QStringList &actions,

@@ -114,11 +114,8 @@ private slots:
     void formSpeaksThroughNotificationsWithoutTray() {
         PrivateSessionBus bus;
         QVERIFY(bus.isRunning());
-        QDBusConnection desktop = bus.connect("desktop");
         FakeNotifications notifications;
-        QVERIFY(desktop.registerService("org.freedesktop.Notifications"));
-        QVERIFY(desktop.registerObject("/org/freedesktop/Notifications", &notifications,
-                                       QDBusConnection::ExportAllSlots));
+        QVERIFY(notifications.registerOn(bus.connect("desktop")));
         bool trayPresent = true;
         auto backend =
             std::make_unique<QtTrayIconBackend>([&] { return trayPresent; }, bus.connect("client"));
