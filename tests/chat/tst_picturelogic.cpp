@@ -254,6 +254,8 @@ private slots:
             << "image/png" << jpegWithOrientation({80, 40}, 8) << QSize(40, 80);
         QTest::newRow("an image type, then no data") << "image/png" << QByteArray() << QSize(0, 0);
         QTest::newRow("PNG that claims 100000 x 100000") << "image/png" << kHugePng << QSize(0, 0);
+        QTest::newRow("PNG cut inside its rows")
+            << "image/png" << stripedPng({4000, 100}).left(150) << QSize(0, 0);
         QTest::newRow("JPEG cut inside its header")
             << "image/jpeg" << jpegWithOrientation({80, 40}, 1).left(60) << QSize(0, 0);
     }
