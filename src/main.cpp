@@ -57,6 +57,7 @@ int main(int argc, char *argv[]) {
     ChatFrm chatWindow;
     trayForm.setNoTrayFallback([&chatWindow] { chatWindow.showAsForMessage(); });
     trayForm.setShowChat([&chatWindow] { chatWindow.showForUser(); });
+    instanceLock.setActivationHandler([&trayForm] { trayForm.VisualizzaChat(); });
     // From inside the event loop, so that a termination signal during the first exchange ends
     // the process instead of being lost before the loop starts.
     QTimer::singleShot(0, &chatWindow, &ChatFrm::InizializzaChat);

@@ -66,8 +66,11 @@ QString ModuleMain::commandLineText(const QStringList &arguments) {
 ModuleMain::Outcome ModuleMain::Main(const QString &commandLine) {
     AppState &state = AppState::instance();
     state.ApplicationFolder = m_seams.applicationFolder;
-    if (!m_seams.instanceGuard.acquire())
+    if (!m_seams.instanceGuard.acquire()) {
+        // Without a tray a started program is the customer's only way back to the chat.
+        m_seams.instanceGuard.activateRunning();
         return Outcome::EndSilently;
+    }
 
     // The parent-folder step stays in the path, as the business software writes it.
     state.SettingsDbPath = state.ApplicationFolder + kSettingsDbPath;

@@ -23,7 +23,7 @@ public:
 
     enum class Outcome {
         Continue,      // the windows come next
-        EndSilently,   // another instance runs, or there is no VAT number
+        EndSilently,   // another instance runs (and was asked to show its chat), or no VAT number
         EndAfterError, // an error box was shown and dismissed
     };
 

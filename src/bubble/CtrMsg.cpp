@@ -4,10 +4,9 @@
 #include "bubble/AttachmentPath.h"
 #include "bubble/BubbleGeometry.h"
 #include "bubble/BubbleText.h"
+#include "bubble/UprightPicture.h"
 #include "core/AppState.h"
 #include "core/FileChecks.h"
-
-#include <QImageReader>
 
 namespace {
 
@@ -97,7 +96,7 @@ void CtrMsg::setImmagineAttach(const QString &fileName) {
 
     // Only the header is read here; the list decodes a thumbnail when it paints one. A file
     // that is no picture keeps the size the thumbnail had.
-    const QSize natural = QImageReader(path).size();
+    const QSize natural = UprightPicture::size(path);
     m_picturePath = natural.isValid() ? path : QString();
     const QSize naturalTwips =
         natural.isValid() ? natural * int(Units::kTwipsPerPixel) : m_pictureRect.size();

@@ -324,6 +324,8 @@ void ChatFrm::choosePictures() {
 void ChatFrm::sendOffered(const PictureOffer &offer) {
     if (!offer.otherFiles.isEmpty())
         openInTurn([this] { return warningBox(kOnlyPictures); });
+    if (offer.unreadablePicture)
+        openInTurn([this] { return warningBox(kUnreadablePicture); });
     if (!offer.picture.isNull())
         previewAndSend(offer.picture);
     for (const QString &path : offer.pictureFiles) {

@@ -4,6 +4,7 @@
 #include "bubble/BubblePainter.h"
 #include "bubble/BubbleText.h"
 #include "bubble/LinkTarget.h"
+#include "bubble/UprightPicture.h"
 #include "chat/MessageListAccessible.h"
 #include "chat/MessageListGeometry.h"
 #include "chat/MessageModel.h"
@@ -14,7 +15,6 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
-#include <QImageReader>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
@@ -244,18 +244,16 @@ QImage MessageList::thumbnail(int index, const QRect &exposedPart, qreal pixelRa
     if (shown.picturePath().isEmpty() || exposedPart.isEmpty())
         return {};
     const QSize size = Units::twipsToPixels(shown.pictureRect()).size() * pixelRatio;
-    QImageReader reader(shown.picturePath());
-    reader.setScaledSize(size);
     const bool whole = qint64(size.width()) * size.height() * 4 / 1024 <= kWholeThumbnailKiB;
+    QRect devicePart;
     if (!whole) {
-        const QRect devicePart = QRectF(QPointF(exposedPart.topLeft()) * pixelRatio,
-                                        QSizeF(exposedPart.size()) * pixelRatio)
-                                     .toAlignedRect() &
-                                 QRect(QPoint(), size);
-        reader.setScaledClipRect(devicePart);
+        devicePart = QRectF(QPointF(exposedPart.topLeft()) * pixelRatio,
+                            QSizeF(exposedPart.size()) * pixelRatio)
+                         .toAlignedRect() &
+                     QRect(QPoint(), size);
         *offset = (QPointF(devicePart.topLeft()) / pixelRatio).toPoint();
     }
-    QImage picture = reader.read();
+    QImage picture = UprightPicture::readScaled(shown.picturePath(), size, devicePart);
     picture.setDevicePixelRatio(pixelRatio);
     if (whole && !picture.isNull())
         m_thumbnails.insert(index, new QImage(picture), costKiB(picture));
@@ -457,10 +455,10 @@ void MessageList::openLink(int index) const {
         QDesktopServices::openUrl(url);
 }
 
-// The full picture is read only now; the list keeps thumbnails alone.
+// The large picture is read only now; the list keeps thumbnails alone.
 void MessageList::openPicture(int index) const {
     ImgFrm &viewer = ImgFrm::instance();
     viewer.show();
     viewer.raise();
-    viewer.ShowImg(QImageReader(bubble(index).picturePath()).read());
+    viewer.ShowImg(UprightPicture::readFitting(bubble(index).picturePath(), ImgFrm::kLongestSide));
 }

@@ -1,5 +1,9 @@
 #include "chat/PictureOffer.h"
 
+#include "bubble/UprightPicture.h"
+#include "chat/OutgoingPicture.h"
+
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMimeData>
@@ -17,6 +21,23 @@ QStringList localFiles(const QMimeData &mime) {
     return files;
 }
 
+// The bytes of the first picture type offered that Qt reads, decoded at the size they are sent
+// at: a large picture would not survive Qt's whole decoding of QMimeData::imageData. A picture a
+// program placed as an image object has no such bytes.
+QImage clipboardPicture(const QMimeData &mime) {
+    const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
+    for (const QString &format : mime.formats()) {
+        if (!readable.contains(format.toLatin1()))
+            continue;
+        QByteArray bytes = mime.data(format);
+        if (bytes.isEmpty())
+            continue;
+        QBuffer buffer(&bytes);
+        return UprightPicture::readFitting(&buffer, OutgoingPicture::kLongSideLimit);
+    }
+    return qvariant_cast<QImage>(mime.imageData());
+}
+
 // QMimeData::hasText counts web addresses as text too; a browser's copied picture has one.
 bool hasPlainText(const QMimeData &mime) {
     return !mime.formats().filter(QRegularExpression(QStringLiteral("^text/plain\\b"))).isEmpty();
@@ -30,7 +51,8 @@ PictureOffer PictureOffer::fromMimeData(const QMimeData &mime) {
     if (!mayHold(mime))
         return {};
     PictureOffer offer;
-    offer.picture = qvariant_cast<QImage>(mime.imageData());
+    offer.picture = clipboardPicture(mime);
+    offer.unreadablePicture = offer.picture.isNull();
     return offer;
 }
 
@@ -49,9 +71,7 @@ PictureOffer PictureOffer::fromFiles(const QStringList &paths) {
 }
 
 QImage PictureOffer::read(const QString &path) {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    return reader.read();
+    return UprightPicture::readFitting(path, OutgoingPicture::kLongSideLimit);
 }
 
 QString PictureOffer::fileDialogFilter() {

@@ -1,7 +1,6 @@
 #include "tray/QtTrayIconBackend.h"
 
 #include <QDBusMessage>
-#include <QMessageBox>
 
 namespace {
 const QString kNotifications = QStringLiteral("org.freedesktop.Notifications");
@@ -22,8 +21,6 @@ QtTrayIconBackend::QtTrayIconBackend(std::function<bool()> trayAvailable,
     connect(m_icon, &QSystemTrayIcon::activated, this, &QtTrayIconBackend::iconActivated);
     connect(m_icon, &QSystemTrayIcon::messageClicked, this, &QtTrayIconBackend::balloonClicked);
 }
-
-QtTrayIconBackend::~QtTrayIconBackend() = default;
 
 void QtTrayIconBackend::setClickHandler(std::function<void(TrayClick click)> handler) {
     m_handler = std::move(handler);
@@ -55,19 +52,6 @@ void QtTrayIconBackend::showMessage(const QString &title, const QString &message
     call << kApplicationName << kNewNotification << kApplicationIcon << title << message
          << QStringList() << QVariantMap() << qint32(timeoutMs);
     m_notificationBus.send(call);
-}
-
-void QtTrayIconBackend::showNotice(const QString &title, const QString &text) {
-    if (!m_notice) {
-        m_notice =
-            std::make_unique<QMessageBox>(QMessageBox::Information, title, text, QMessageBox::Ok);
-        // The tray form is hidden for good, so this box may be the last window a user closes.
-        m_notice->setAttribute(Qt::WA_QuitOnClose, false);
-    }
-    m_notice->setWindowTitle(title);
-    m_notice->setText(text);
-    m_notice->show();
-    m_notice->raise();
 }
 
 void QtTrayIconBackend::show() {

@@ -7,9 +7,6 @@
 #include <QSystemTrayIcon>
 
 #include <functional>
-#include <memory>
-
-class QMessageBox;
 
 // The tray icon on the desktop's own tray through QSystemTrayIcon. Where the desktop shows no
 // tray, balloon tips become desktop notifications on the given bus.
@@ -18,7 +15,6 @@ class QtTrayIconBackend : public QObject, public TrayIconBackend {
 public:
     QtTrayIconBackend();
     QtTrayIconBackend(std::function<bool()> trayAvailable, QDBusConnection notificationBus);
-    ~QtTrayIconBackend() override;
 
     void setClickHandler(std::function<void(TrayClick click)> handler) override;
     bool trayAvailable() const override;
@@ -26,7 +22,6 @@ public:
     void setToolTip(const QString &text) override;
     void showMessage(const QString &title, const QString &message,
                      QSystemTrayIcon::MessageIcon icon, int timeoutMs) override;
-    void showNotice(const QString &title, const QString &text) override;
     void show() override;
     void remove() override;
 
@@ -40,6 +35,4 @@ private:
     QSystemTrayIcon *m_icon;
     std::function<void(TrayClick click)> m_handler;
     bool m_balloonClickPending = false;
-    // One notice at a time, shown again with the newest text; it waits for nobody.
-    std::unique_ptr<QMessageBox> m_notice;
 };

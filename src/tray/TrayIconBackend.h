@@ -20,8 +20,6 @@ public:
     virtual void setToolTip(const QString &text) = 0;
     virtual void showMessage(const QString &title, const QString &message,
                              QSystemTrayIcon::MessageIcon icon, int timeoutMs) = 0;
-    // An information box with one OK button.
-    virtual void showNotice(const QString &title, const QString &text) = 0;
     virtual void show() = 0;
     virtual void remove() = 0;
 };

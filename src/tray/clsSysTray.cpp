@@ -49,10 +49,6 @@ void clsSysTray::ShowBalloonTip(const QString &pstrMessage, QSystemTrayIcon::Mes
     m_backend->showMessage(pstrTitle, pstrMessage, penIcon, plngTimeout);
 }
 
-void clsSysTray::ShowNotice(const QString &title, const QString &text) {
-    m_backend->showNotice(title, text);
-}
-
 bool clsSysTray::trayAvailable() const {
     return m_backend->trayAvailable();
 }

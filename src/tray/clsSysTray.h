@@ -22,7 +22,6 @@ public:
     void SetIcon(QWidget *pfrm);
     void ShowBalloonTip(const QString &pstrMessage, QSystemTrayIcon::MessageIcon penIcon,
                         const QString &pstrTitle, qint32 plngTimeout);
-    void ShowNotice(const QString &title, const QString &text);
     bool trayAvailable() const;
 
     void setTooltipText(const QString &text);

@@ -12,10 +12,6 @@ constexpr QLatin1String kShowChatCaption("Visualizza chat");
 constexpr QLatin1String kHideChatCaption("Nascondi");
 constexpr QLatin1String kNoActiveChat("Nessuna chat attiva.");
 constexpr qint32 kBalloonTimeoutMs = 30000;
-constexpr QLatin1String kDoubleClickMessage("Double click tray icon");
-constexpr QLatin1String kDoubleClickTitle("Balloon wTip");
-constexpr QLatin1String kBalloonClickedTitle("Notice");
-constexpr QLatin1String kBalloonClickedText("Balloon tip was clicked");
 constexpr std::chrono::seconds kNoTrayGrace{15};
 
 } // namespace
@@ -36,8 +32,9 @@ frmSysTray::frmSysTray(std::unique_ptr<TrayIconBackend> backend, QWidget *parent
     connect(&m_mnuSysTray, &QMenu::triggered, this, &frmSysTray::mnuPopup_Click);
 
     connect(&SysTray, &clsSysTray::RightClick, this, &frmSysTray::SysTray_RightClick);
-    connect(&SysTray, &clsSysTray::DoubleClick, this, &frmSysTray::SysTray_DoubleClick);
-    connect(&SysTray, &clsSysTray::BalloonClicked, this, &frmSysTray::SysTray_BalloonClicked);
+    // As in every desktop chat program, the icon and its balloons lead to the chat.
+    connect(&SysTray, &clsSysTray::DoubleClick, this, &frmSysTray::VisualizzaChat);
+    connect(&SysTray, &clsSysTray::BalloonClicked, this, &frmSysTray::VisualizzaChat);
 
     AppState::instance().trayForm = this;
     SysTray.Init(this, kProductTitle);
@@ -63,23 +60,18 @@ void frmSysTray::SysTray_RightClick() {
     m_mnuSysTray.popup(QCursor::pos());
 }
 
-void frmSysTray::SysTray_DoubleClick() {
-    SysTray.ShowBalloonTip(kDoubleClickMessage, QSystemTrayIcon::Information, kDoubleClickTitle,
-                           kBalloonTimeoutMs);
-}
-
-void frmSysTray::SysTray_BalloonClicked() {
-    SysTray.ShowNotice(kBalloonClickedTitle, kBalloonClickedText);
+void frmSysTray::VisualizzaChat() {
+    if (AppState::instance().IdTicket <= 0)
+        ShowMessageTray(kNoActiveChat);
+    else if (m_showChat)
+        m_showChat();
 }
 
 void frmSysTray::mnuPopup_Click(const QAction *item) {
     const AppState &state = AppState::instance();
     const QString caption = item->text();
     if (caption == kShowChatCaption) {
-        if (state.IdTicket <= 0)
-            ShowMessageTray(kNoActiveChat);
-        else if (m_showChat)
-            m_showChat();
+        VisualizzaChat();
     } else if (caption == kHideChatCaption) {
         if (state.chatWindow)
             state.chatWindow->setVisible(false);

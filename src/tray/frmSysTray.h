@@ -29,10 +29,11 @@ public:
 
     QMenu *mnuSysTray();
 
+    // What "Visualizza chat" does: the chat for the customer, or the balloon that there is none.
+    void VisualizzaChat();
+
 private:
     void SysTray_RightClick();
-    void SysTray_DoubleClick();
-    void SysTray_BalloonClicked();
     void mnuPopup_Click(const QAction *item);
 
     QMenu m_mnuSysTray;

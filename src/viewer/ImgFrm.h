@@ -9,6 +9,9 @@ class QLabel;
 class ImgFrm : public QWidget {
     Q_OBJECT
 public:
+    // Enough for the window maximised on a large screen; more would only cost memory.
+    static constexpr int kLongestSide = 4096;
+
     static ImgFrm &instance();
 
     // Replaces the picture and sizes it across the window's width, in its own proportions.

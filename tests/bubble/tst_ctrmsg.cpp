@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "TestPictures.h"
 
 #include "bubble/CtrMsg.h"
 
@@ -26,6 +27,7 @@ private slots:
         QVERIFY(QImage(644, 322, QImage::Format_RGB32).save(folder + u"wide.png"_s));
         QVERIFY(QImage(100, 100, QImage::Format_RGB32).save(folder + u"../outside.png"_s));
         QVERIFY(writeFile(folder + u"notes.png"_s, "solo testo"));
+        QVERIFY(writeFile(folder + u"girata.jpg"_s, jpegWithOrientation({200, 100}, 6)));
     }
 
     void operatorBubble() {
@@ -67,6 +69,8 @@ private slots:
         QTest::addColumn<int>("pictureHeight"); // thumbnail or not, the one after the write
         QTest::addColumn<int>("height");
         QTest::newRow("644x322 PNG reduced") << u"wide.png"_s << Thumbnail::Painted << 2415 << 2535;
+        QTest::newRow("200x100 JPEG stored on its side: upright, enlarged")
+            << u"girata.jpg"_s << Thumbnail::Painted << 9660 << 9780;
         QTest::newRow("not a picture keeps the thumbnail's size")
             << u"notes.png"_s << Thumbnail::Empty << 540 << 660;
         QTest::newRow("outside the picture folder")

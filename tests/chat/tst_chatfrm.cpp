@@ -1,10 +1,12 @@
 #include "ChatFakes.h"
+#include "ClipboardData.h"
 
 #include "chat/ChatFrm.h"
 #include "chat/MessageList.h"
 #include "chat/MessageListGeometry.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QDialog>
 #include <QDir>
 #include <QImageReader>
@@ -162,6 +164,35 @@ private slots:
             (QStringList{"Frame1 Messaggi", "TextMsg Scrivi Messaggio", "OKBtn Invia il messaggio",
                          "ScreenShotBtn Invia l'immagine dello schermo", "ImgClose Chiudi"}));
         QCOMPARE(QApplication::focusWidget()->objectName(), "Frame1");
+    }
+
+    // A picture that cannot be read is said, and the typed text stays.
+    void unreadablePastedPictureIsSaid_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("an image type, then no data") << QByteArray();
+        QTest::newRow("PNG that claims 100000 x 100000") << QByteArray::fromHex(
+            "89504e470d0a1a0a0000000d49484452000186a0000186a0080200000027309c9f0000000c4944415478"
+            "9c6360a00c000000400001b7347cef0000000049454e44ae426082");
+    }
+    void unreadablePastedPictureIsSaid() {
+        QFETCH(QByteArray, bytes);
+        QGuiApplication::clipboard()->setMimeData(new ClipboardData({{"image/png", bytes}}));
+        Window w;
+        w.textMsg->setText("ecco lo schermo");
+        QStringList seen;
+        QTimer responder; // answers each box as it opens
+        QObject::connect(&responder, &QTimer::timeout, [&seen] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                seen << dialog->windowTitle() + ' ' + dialog->property("text").toString();
+                dialog->accept();
+            }
+        });
+        responder.start(0);
+        QTest::keyClick(w.textMsg, Qt::Key_V, Qt::ControlModifier);
+        QTRY_COMPARE(seen.size(), 1);
+        QCOMPARE(seen, QStringList{"Brenno Non è stato possibile leggere l'immagine."});
+        QCOMPARE(w.textMsg->text(), "ecco lo schermo");
+        QCOMPARE(w.log.filter(QRegularExpression("^upload ")), QStringList());
     }
 
     // Dropped with Shift, which proposes a move that would let the file manager delete the

@@ -1,3 +1,6 @@
+#include "TestFiles.h"
+#include "TestPictures.h"
+
 #include "bubble/ChatMessage.h"
 #include "chat/MessageList.h"
 #include "chat/MessageModel.h"
@@ -321,6 +324,31 @@ private slots:
             QCoreApplication::sendEvent(list.viewport(), &wheel);
         QCOMPARE(bar->value(), value);
         QCOMPARE(list.bubbleInViewport(0).top(), firstTop);
+    }
+
+    // A photo stored on its side, as a phone writes it: upright in the bubble and in the viewer.
+    void turnedPictureStandsUpright() {
+        QVERIFY(writeFile(m_app.filePath("TempImg/girata.jpg"), jpegWithOrientation({160, 80}, 6)));
+        MessageModel model;
+        model.append({"14:08", 7, "girata.jpg", true, false, 0x00FF8400, 0x00FFFFFF});
+        MessageList list(model);
+        list.resize(419, 460);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        // Where the quadrants' colours lie is the thumbnail; its corners must read upright.
+        const QImage painted = list.viewport()->grab().toImage();
+        QRect picture;
+        for (int y = 0; y < painted.height(); ++y)
+            for (int x = 0; x < painted.width(); ++x)
+                if (colourLetter(painted.pixelColor(x, y)) != '?' &&
+                    painted.pixelColor(x, y) != QColor(0, 132, 255))
+                    picture |= QRect(x, y, 1, 1);
+        QVERIFY(picture.height() > picture.width());
+        QCOMPARE(corners(painted.copy(picture.adjusted(3, 3, -3, -3))), "bryg");
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, picture.center());
+        const QImage shown = ImgFrm::instance().findChild<QLabel *>("Image1")->pixmap().toImage();
+        QCOMPARE(shown.size(), QSize(80, 160));
+        QCOMPARE(corners(shown), "bryg");
     }
 };
 

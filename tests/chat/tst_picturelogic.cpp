@@ -1,5 +1,8 @@
+#include "ClipboardData.h"
 #include "TestFiles.h"
+#include "TestPictures.h"
 
+#include "bubble/UprightPicture.h"
 #include "chat/OutgoingPicture.h"
 #include "chat/PictureOffer.h"
 #include "chat/PicturePreview.h"
@@ -10,12 +13,68 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <zlib.h>
+
 // Left half red, right half blue: which half a crop kept shows in its corner.
 static QImage halves(QSize size) {
     QImage picture(size, QImage::Format_RGB32);
     picture.fill(Qt::red);
     QPainter(&picture).fillRect(size.width() / 2, 0, size.width(), size.height(), Qt::blue);
     return picture;
+}
+
+// A PNG whose header claims 100000 x 100000 pixels, with a few bytes of data.
+static const QByteArray kHugePng = QByteArray::fromHex(
+    "89504e470d0a1a0a0000000d49484452000186a0000186a0080200000027309c9f0000000c49444154789c6360a0"
+    "0c000000400001b7347cef0000000049454e44ae426082");
+
+// An RGB PNG of size, left half red and right half blue, compressed as it is written so that a
+// picture past Qt's decoding limit costs the test little memory.
+static QByteArray stripedPng(QSize size) {
+    QByteArray row(1 + 3 * size.width(), 0); // filter 0, then RGB
+    for (int x = 0; x < size.width(); ++x)
+        row[1 + 3 * x + (x < size.width() / 2 ? 0 : 2)] = char(0xff);
+    z_stream zip{};
+    // Rows all alike shrink far below a 64th.
+    QByteArray compressed(qsizetype(row.size()) * size.height() / 64 + 4096, 0);
+    if (deflateInit(&zip, Z_BEST_SPEED) != Z_OK)
+        return {};
+    zip.next_out = reinterpret_cast<Bytef *>(compressed.data());
+    zip.avail_out = uInt(compressed.size());
+    for (int y = 0; y < size.height(); ++y) {
+        zip.next_in = reinterpret_cast<Bytef *>(row.data());
+        zip.avail_in = uInt(row.size());
+        deflate(&zip, y + 1 == size.height() ? Z_FINISH : Z_NO_FLUSH);
+    }
+    compressed.truncate(qsizetype(zip.total_out));
+    deflateEnd(&zip);
+    const auto bigEndian = [](quint32 value) {
+        const char bytes[] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+        return QByteArray(bytes, sizeof bytes);
+    };
+    const auto chunk = [&bigEndian](const QByteArray &type, const QByteArray &data) {
+        const QByteArray typed = type + data;
+        return bigEndian(quint32(data.size())) + typed +
+               bigEndian(quint32(
+                   crc32(0, reinterpret_cast<const Bytef *>(typed.data()), uInt(typed.size()))));
+    };
+    // 8 bits, RGB, no interlacing.
+    const QByteArray header = bigEndian(quint32(size.width())) + bigEndian(quint32(size.height())) +
+                              QByteArray::fromHex("0802000000");
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", compressed) +
+           chunk("IEND", {});
+}
+
+// A 4 x 2 picture in the given format: black, white over white, black on the left, the
+// colour on the right.
+static QImage twoByTwoAndColour(QImage::Format format, QColor colour) {
+    QImage picture(4, 2, QImage::Format_ARGB32);
+    picture.fill(colour);
+    picture.setPixelColor(0, 0, Qt::black);
+    picture.setPixelColor(1, 1, Qt::black);
+    picture.setPixelColor(1, 0, Qt::white);
+    picture.setPixelColor(0, 1, Qt::white);
+    return picture.convertToFormat(format);
 }
 
 using namespace OutgoingPicture;
@@ -70,6 +129,144 @@ private slots:
         QCOMPARE(preview.crop(), QRect(208, 104, 211, 211)); // outward to whole pixels
         QTest::mouseClick(area, Qt::LeftButton, {}, {300, 300});
         QCOMPARE(preview.crop(), QRect()); // a click keeps the whole picture
+    }
+
+    // Each EXIF orientation of an 80 x 40 picture, read to fit a long side.
+    void picturesAreReadUpright_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("longSide");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("corners");
+        const QSize stored(80, 40);
+        QTest::newRow("1: as stored")
+            << jpegWithOrientation(stored, 1) << 100 << QSize(80, 40) << "rgby";
+        QTest::newRow("2: mirrored")
+            << jpegWithOrientation(stored, 2) << 100 << QSize(80, 40) << "gryb";
+        QTest::newRow("3: half a turn")
+            << jpegWithOrientation(stored, 3) << 100 << QSize(80, 40) << "ybgr";
+        QTest::newRow("4: flipped")
+            << jpegWithOrientation(stored, 4) << 100 << QSize(80, 40) << "byrg";
+        QTest::newRow("5: transposed")
+            << jpegWithOrientation(stored, 5) << 100 << QSize(40, 80) << "rbgy";
+        QTest::newRow("6: a quarter turn clockwise")
+            << jpegWithOrientation(stored, 6) << 100 << QSize(40, 80) << "bryg";
+        QTest::newRow("7: transversed")
+            << jpegWithOrientation(stored, 7) << 100 << QSize(40, 80) << "ygbr";
+        QTest::newRow("8: a quarter turn back")
+            << jpegWithOrientation(stored, 8) << 100 << QSize(40, 80) << "gyrb";
+        QTest::newRow("6, fitting 20: scaled upright")
+            << jpegWithOrientation(stored, 6) << 20 << QSize(10, 20) << "bryg";
+        QTest::newRow("8, fitting 80: as it is")
+            << jpegWithOrientation(stored, 8) << 80 << QSize(40, 80) << "gyrb";
+        QTest::newRow("EXIF that lies, orientation 9: as stored")
+            << jpegWithOrientation(stored, 9) << 100 << QSize(80, 40) << "rgby";
+        QTest::newRow("EXIF that lies, directory beyond its end: as stored")
+            << jpegWithOrientation(stored, 6, 5000) << 100 << QSize(80, 40) << "rgby";
+        QTest::newRow("JPEG cut inside its header: nothing")
+            << jpegWithOrientation(stored, 6).left(60) << 100 << QSize(0, 0) << "";
+        QTest::newRow("PNG that claims 100000 x 100000: nothing")
+            << kHugePng << 1920 << QSize(0, 0) << "";
+    }
+    void picturesAreReadUpright() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, longSide);
+        QBuffer device(&bytes);
+        const QImage picture = UprightPicture::readFitting(&device, longSide);
+        QTEST(picture.size(), "size");
+        QTEST(corners(picture), "corners");
+    }
+
+    // A PNG that must shrink is reduced as it decodes: each pixel the mean of those it covers,
+    // colours weighed by their cover, whatever the PNG's kind.
+    void pngIsReducedToTheMean_data() {
+        QTest::addColumn<QImage>("source");
+        QTest::addColumn<int>("longSide");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QColor>("first");
+        QTest::addColumn<QColor>("last");
+        const QColor grey(128, 128, 128), red(Qt::red);
+        QTest::newRow("RGB: four pixels to one")
+            << twoByTwoAndColour(QImage::Format_RGB32, red) << 2 << QSize(2, 1) << grey << red;
+        QTest::newRow("palette") << twoByTwoAndColour(QImage::Format_Indexed8, red) << 2
+                                 << QSize(2, 1) << grey << red;
+        QTest::newRow("16-bit grey") << twoByTwoAndColour(QImage::Format_Grayscale16, grey) << 2
+                                     << QSize(2, 1) << grey << grey;
+        QImage halfCovered(2, 1, QImage::Format_ARGB32);
+        halfCovered.setPixelColor(0, 0, red);
+        halfCovered.setPixelColor(1, 0, QColor(0, 0, 255, 0));
+        QTest::newRow("alpha: a transparent pixel brings no colour")
+            << halfCovered << 1 << QSize(1, 1) << QColor(255, 0, 0, 128) << QColor(255, 0, 0, 128);
+    }
+    void pngIsReducedToTheMean() {
+        QFETCH(QImage, source);
+        QFETCH(int, longSide);
+        QBuffer png;
+        QVERIFY(png.open(QIODevice::ReadWrite) && source.save(&png, "png"));
+        QVERIFY(png.seek(0));
+        const QImage reduced = UprightPicture::readFitting(&png, longSide);
+        QTEST(reduced.size(), "size");
+        QTEST(reduced.pixelColor(0, 0), "first");
+        QTEST(reduced.pixelColor(reduced.width() - 1, reduced.height() - 1), "last");
+    }
+
+    // The bubble's thumbnail of a turned picture: its upright size from the header alone, read
+    // whole or a piece at a time as it is exposed.
+    void thumbnailPiecesAreUpright_data() {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<QRect>("clip"); // of the 20 x 40 thumbnail; empty: whole
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("corners"); // of a whole thumbnail, else the piece's middle
+        QTest::newRow("6, whole") << 6 << QRect() << QSize(20, 40) << "bryg";
+        QTest::newRow("6, top left") << 6 << QRect(0, 0, 10, 20) << QSize(10, 20) << "b";
+        QTest::newRow("6, top right") << 6 << QRect(10, 0, 10, 20) << QSize(10, 20) << "r";
+        QTest::newRow("6, bottom left") << 6 << QRect(0, 20, 10, 20) << QSize(10, 20) << "y";
+        QTest::newRow("6, bottom right") << 6 << QRect(10, 20, 10, 20) << QSize(10, 20) << "g";
+        QTest::newRow("8, top right") << 8 << QRect(10, 0, 10, 20) << QSize(10, 20) << "y";
+        QTest::newRow("8, bottom left") << 8 << QRect(0, 20, 10, 20) << QSize(10, 20) << "r";
+        QTest::newRow("7, top left") << 7 << QRect(0, 0, 10, 20) << QSize(10, 20) << "y";
+        QTest::newRow("5, bottom left") << 5 << QRect(0, 20, 10, 20) << QSize(10, 20) << "g";
+    }
+    void thumbnailPiecesAreUpright() {
+        QFETCH(int, orientation);
+        QFETCH(QRect, clip);
+        const QString path = m_files.filePath(QStringLiteral("girata%1.jpg").arg(orientation));
+        QVERIFY(writeFile(path, jpegWithOrientation({160, 80}, quint16(orientation))));
+        QCOMPARE(UprightPicture::size(path), QSize(80, 160));
+        const QImage piece = UprightPicture::readScaled(path, {20, 40}, clip);
+        QTEST(piece.size(), "size");
+        // A piece's edges lie on the quadrants' borders, where scaling mixes their colours.
+        QTEST(clip.isEmpty()
+                  ? corners(piece)
+                  : QString(colourLetter(piece.pixelColor(piece.width() / 2, piece.height() / 2))),
+              "corners");
+    }
+
+    // Pasted bytes are read at the size they are sent at, upright; what cannot be read is said.
+    void clipboardPictureIsReadScaled_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("size"); // empty: unreadable
+        QTest::newRow("JPEG 4000 x 100 turned: 48 x 1920 upright")
+            << "image/jpeg" << jpegWithOrientation({4000, 100}, 6) << QSize(48, 1920);
+        QTest::newRow("PNG 8000 x 6000, past Qt's decoding limit: 1920 x 1440")
+            << "image/png" << stripedPng({8000, 6000}) << QSize(1920, 1440);
+        QTest::newRow("JPEG offered as PNG: read by its content")
+            << "image/png" << jpegWithOrientation({80, 40}, 8) << QSize(40, 80);
+        QTest::newRow("an image type, then no data") << "image/png" << QByteArray() << QSize(0, 0);
+        QTest::newRow("PNG that claims 100000 x 100000") << "image/png" << kHugePng << QSize(0, 0);
+        QTest::newRow("PNG cut inside its rows")
+            << "image/png" << stripedPng({4000, 100}).left(150) << QSize(0, 0);
+        QTest::newRow("JPEG cut inside its header")
+            << "image/jpeg" << jpegWithOrientation({80, 40}, 1).left(60) << QSize(0, 0);
+    }
+    void clipboardPictureIsReadScaled() {
+        QFETCH(QString, format);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, size);
+        const PictureOffer offer = PictureOffer::fromMimeData(ClipboardData({{format, bytes}}));
+        QCOMPARE(offer.picture.size(), size);
+        QCOMPARE(offer.unreadablePicture, size.isEmpty());
+        QVERIFY(!offer.isEmpty());
     }
 
     void offerPrefersFilesByContentThenText() {

@@ -1,3 +1,5 @@
+#include "FakeNotifications.h"
+#include "PrivateSessionBus.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -20,10 +22,48 @@ static bool catchesSigterm(qint64 pid) {
 
 // The real client process, installed in a folder of its own over a damaged file: it quits on
 // SIGTERM (as at a session logout) while the service keeps its first answer waiting, or while a
-// start-up box runs its own event loop, and leaves the file as it was.
+// start-up box runs its own event loop, and leaves the file as it was. Started again while it
+// runs, it shows its chat, as its tray menu would, even on a desktop without a tray.
 class TestClientProcess : public QObject {
     Q_OBJECT
 private slots:
+    void secondStartShowsTheRunningChat() {
+        PrivateSessionBus bus;
+        QVERIFY(bus.isRunning());
+        FakeNotifications notifications;
+        QVERIFY(notifications.registerOn(bus.connect("desktop")));
+        QTemporaryDir root;
+        const QDir app(root.filePath("app"));
+        QVERIFY(app.mkpath(".") &&
+                QFile::copy(QStringLiteral(BRENNO_EXECUTABLE), app.filePath("brenno")));
+        // Takes connections and never answers: the client has no chat yet.
+        QTcpServer service;
+        QVERIFY(service.listen(QHostAddress::LocalHost));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("BRENNO_SERVICE_URL",
+                           "http://127.0.0.1:" + QString::number(service.serverPort()));
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+        environment.insert("XDG_RUNTIME_DIR", root.path());
+        QProcess running;
+        running.setProcessEnvironment(environment);
+        running.start(app.filePath("brenno"), {"01234567890"});
+        // Asking for its ticket, it holds the lock and listens; the bound measures nothing.
+        QTRY_VERIFY_WITH_TIMEOUT(service.hasPendingConnections(), 60000);
+
+        QProcess second;
+        second.setProcessEnvironment(environment);
+        second.start(app.filePath("brenno"), {"01234567890"});
+        QVERIFY(second.waitForFinished(60000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(notifications.calls.size(), 1, 60000);
+        QCOMPARE(std::get<3>(notifications.calls[0]), "Solmara Chat");
+        QCOMPARE(std::get<4>(notifications.calls[0]), "Nessuna chat attiva.");
+        QCOMPARE(running.state(), QProcess::Running);
+        ::kill(pid_t(running.processId()), SIGTERM);
+        QVERIFY(running.waitForFinished());
+    }
+
     void sigtermEndsTheClient_data() {
         QTest::addColumn<QString>("name"); // in the application folder
         QTest::addColumn<QByteArray>("bytes");

@@ -173,6 +173,51 @@ private slots:
         QTEST(text, "expected");
     }
 
+    void answerDecoding_data() {
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no charset, no declaration: UTF-8")
+            << "text/xml"_ba
+            << "<a>\xe2\x82\xac \xe2\x80\x9cx\xe2\x80\x9d</a>"_ba << u"<a>€ “x”</a>"_s;
+        QTest::newRow("no charset: the declaration's windows-1252")
+            << "text/xml"_ba
+            << "<?xml version=\"1.0\" encoding=\"windows-1252\"?><a>\x80 \x93x\x94</a>"_ba
+            << u"<?xml version=\"1.0\" encoding=\"windows-1252\"?><a>€ “x”</a>"_s;
+        QTest::newRow("no Content-Type: the declaration's ISO-8859-1 as Windows-1252")
+            << ""_ba
+            << "<?xml version='1.0' encoding='ISO-8859-1' ?>\n<a>\x80\x91\x92</a>"_ba
+            << u"<?xml version='1.0' encoding='ISO-8859-1' ?>\n<a>€‘’</a>"_s;
+        QTest::newRow("no charset: the declaration's UTF-8")
+            << "text/xml"_ba
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xe2\x82\xac</a>"_ba
+            << u"<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>€</a>"_s;
+        QTest::newRow("no charset, declaration without encoding: UTF-8")
+            << "text/xml"_ba
+            << "<?xml version=\"1.0\"?><a>\xe2\x80\x9c</a>"_ba
+            << u"<?xml version=\"1.0\"?><a>“</a>"_s;
+        QTest::newRow("an encoding named in the text, not in a declaration: UTF-8")
+            << "text/xml"_ba
+            << "<a>encoding=\"latin1\" \xe2\x82\xac</a>"_ba << u"<a>encoding=\"latin1\" €</a>"_s;
+        QTest::newRow("charset iso-8859-1 as Windows-1252")
+            << "text/xml; charset=iso-8859-1"_ba
+            << "<a>\x80 \x93x\x94</a>"_ba << u"<a>€ “x”</a>"_s;
+        QTest::newRow("charset latin1 as Windows-1252") << "text/xml;charset=latin1"_ba
+                                                        << "<a>\x80\x92</a>"_ba << u"<a>€’</a>"_s;
+        QTest::newRow("charset \"US-ASCII\" as Windows-1252")
+            << "text/xml; charset=\"US-ASCII\""_ba
+            << "<a>\x93\x80\x94</a>"_ba << u"<a>“€”</a>"_s;
+        QTest::newRow("the Content-Type's charset before the declaration")
+            << "text/xml; charset=utf-8"_ba
+            << "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><a>\xe2\x82\xac</a>"_ba
+            << u"<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><a>€</a>"_s;
+    }
+    void answerDecoding() {
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QTEST(ResponseText(contentType, body), "expected");
+    }
+
     void malformedAnswerIsLogged() { // by the last text row; nothing before it was
         const QByteArray logged = bytesOf(m_logFolder.filePath("Log.txt"));
         QCOMPARE(logged.count("\r\n"), 2); // the reason, then the whole response

@@ -1,3 +1,4 @@
+#include "FakeNotifications.h"
 #include "PrivateSessionBus.h"
 
 #include "core/AppState.h"
@@ -9,43 +10,112 @@
 
 namespace {
 
-// Application, replaced id, icon, summary, body, actions, hints, timeout.
-using Notification =
-    std::tuple<QString, uint, QString, QString, QString, QStringList, QVariantMap, int>;
-
-// The desktop's notification service.
-class FakeNotifications : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public:
-    QList<Notification> calls;
-public slots:
-    uint Notify(const QString &appName, uint replacesId, const QString &appIcon,
-                const QString &summary, const QString &body, const QStringList &actions,
-                const QVariantMap &hints, int expireTimeout) {
-        calls << Notification{appName, replacesId, appIcon, summary,
-                              body,    actions,    hints,   expireTimeout};
-        return uint(calls.size());
-    }
-};
-
 std::unique_ptr<QtTrayIconBackend> backendWithTray() {
     return std::make_unique<QtTrayIconBackend>([] { return true; }, QDBusConnection("none"));
 }
 
+// The desktop side as the tray form sees it: clicks come from the test, balloons are noted as
+// "title: text".
+class FakeTrayBackend : public TrayIconBackend {
+public:
+    explicit FakeTrayBackend(QStringList &balloons)
+        : m_balloons(balloons) {}
+    void click(TrayClick click) { m_handler(click); }
+
+    void setClickHandler(std::function<void(TrayClick click)> handler) override {
+        m_handler = std::move(handler);
+    }
+    bool trayAvailable() const override { return true; }
+    void setIcon(const QIcon &) override {}
+    void setToolTip(const QString &) override {}
+    void showMessage(const QString &title, const QString &message, QSystemTrayIcon::MessageIcon,
+                     int) override {
+        m_balloons << title + ": " + message;
+    }
+    void show() override {}
+    void remove() override {}
+
+private:
+    QStringList &m_balloons;
+    std::function<void(TrayClick click)> m_handler;
+};
+
+// How the customer asks the tray for the chat.
+enum class Gesture { MenuShowChat, DoubleClick, BalloonClick, LeftClick, MenuHide };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Gesture)
 
 class TestTray : public QObject {
     Q_OBJECT
 private slots:
+    void gesturesLeadToTheChat_data() {
+        QTest::addColumn<Gesture>("gesture");
+        QTest::addColumn<int>("ticket");
+        QTest::addColumn<bool>("chatShown");
+        QTest::addColumn<QStringList>("balloons");
+        const QStringList none;
+        const QStringList notice{"Solmara Chat: Nessuna chat attiva."};
+        QTest::newRow("menu \"Visualizza chat\", no chat: the notice")
+            << Gesture::MenuShowChat << 0 << false << notice;
+        QTest::newRow("menu \"Visualizza chat\", a chat: shown")
+            << Gesture::MenuShowChat << 7 << true << none;
+        QTest::newRow("double click, no chat: the notice")
+            << Gesture::DoubleClick << 0 << false << notice;
+        QTest::newRow("double click, a chat: shown") << Gesture::DoubleClick << 7 << true << none;
+        QTest::newRow("balloon click, no chat: the notice")
+            << Gesture::BalloonClick << 0 << false << notice;
+        QTest::newRow("balloon click, a chat: shown") << Gesture::BalloonClick << 7 << true << none;
+        QTest::newRow("single left click: nothing") << Gesture::LeftClick << 7 << false << none;
+        QTest::newRow("menu \"Nascondi\": hidden, no balloon")
+            << Gesture::MenuHide << 0 << false << none;
+    }
+    void gesturesLeadToTheChat() {
+        QFETCH(Gesture, gesture);
+        QFETCH(int, ticket);
+        QWidget chat;
+        AppState::instance().chatWindow = &chat;
+        AppState::instance().IdTicket = ticket;
+        QStringList balloons;
+        auto backend = std::make_unique<FakeTrayBackend>(balloons);
+        FakeTrayBackend &desktop = *backend;
+        frmSysTray form(std::move(backend));
+        form.setShowChat([&chat] { chat.show(); });
+        const QList<QAction *> items = form.mnuSysTray()->actions();
+        // The menu itself stays as it was: two commands with a separator between them.
+        QCOMPARE(items.size(), 3);
+        QCOMPARE(items[0]->text(), "Visualizza chat");
+        QVERIFY(items[1]->isSeparator());
+        QCOMPARE(items[2]->text(), "Nascondi");
+        switch (gesture) {
+        case Gesture::MenuShowChat:
+            items[0]->trigger();
+            break;
+        case Gesture::MenuHide:
+            chat.show();
+            items[2]->trigger();
+            break;
+        case Gesture::DoubleClick:
+            desktop.click(TrayClick::DoubleClick);
+            break;
+        case Gesture::BalloonClick:
+            desktop.click(TrayClick::BalloonClicked);
+            break;
+        case Gesture::LeftClick:
+            desktop.click(TrayClick::LeftClick);
+            break;
+        }
+        QTEST(chat.isVisible(), "chatShown");
+        QTEST(balloons, "balloons");
+        AppState::instance().chatWindow = nullptr;
+    }
+
     void formSpeaksThroughNotificationsWithoutTray() {
         PrivateSessionBus bus;
         QVERIFY(bus.isRunning());
-        QDBusConnection desktop = bus.connect("desktop");
         FakeNotifications notifications;
-        QVERIFY(desktop.registerService("org.freedesktop.Notifications"));
-        QVERIFY(desktop.registerObject("/org/freedesktop/Notifications", &notifications,
-                                       QDBusConnection::ExportAllSlots));
+        QVERIFY(notifications.registerOn(bus.connect("desktop")));
         bool trayPresent = true;
         auto backend =
             std::make_unique<QtTrayIconBackend>([&] { return trayPresent; }, bus.connect("client"));
@@ -59,15 +129,15 @@ private slots:
         form->ShowMessageTray("Un fumetto, col vassoio.");
         trayPresent = false;
         form->ShowMessageTray("Chat terminata.");
-        emit icon->activated(QSystemTrayIcon::DoubleClick);
-        form->mnuSysTray()->actions().first()->trigger(); // "Visualizza chat" without a ticket
+        emit icon->activated(QSystemTrayIcon::DoubleClick); // as "Visualizza chat" without a ticket
+        form->mnuSysTray()->actions().first()->trigger();
         // The bound only ends a faulty run on a loaded machine; it measures nothing.
         QVERIFY(QTest::qWaitFor([&] { return notifications.calls.size() >= 3; }, 30000));
         QCOMPARE(
             notifications.calls,
             (QList<Notification>{
                 {"Brenno", 0, "brenno", "Solmara Chat", "Chat terminata.", {}, {}, 30000},
-                {"Brenno", 0, "brenno", "Balloon wTip", "Double click tray icon", {}, {}, 30000},
+                {"Brenno", 0, "brenno", "Solmara Chat", "Nessuna chat attiva.", {}, {}, 30000},
                 {"Brenno", 0, "brenno", "Solmara Chat", "Nessuna chat attiva.", {}, {}, 30000}}));
         form.reset();
         QCOMPARE(AppState::instance().trayForm, nullptr);

@@ -2,10 +2,8 @@
 #include "tray/frmSysTray.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QProcess>
 #include <QTest>
-#include <QTimer>
 
 // On a real X desktop with a tray host: the icon's menu driven by the pointer and the keyboard,
 // and a right press under the balloon the chat session asks for.
@@ -57,19 +55,12 @@ private slots:
     void rightPressUnderTheBalloonOpensTheMenuAlone() {
         AppState::instance().trayForm->ShowMessageTray(QStringLiteral("Chat terminata."));
         QVERIFY(QTest::qWaitFor([] { return visibleTopLevel("QBalloonTip"); }, 30000));
-        // A notice box would hold the test in its own loop: note its text and close it.
-        QStringList notices;
-        QTimer boxWatch;
-        connect(&boxWatch, &QTimer::timeout, this, [&notices] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                notices << box->text();
-                box->accept();
-            }
-        });
-        boxWatch.start(50);
+        // A click taken for one on the balloon would show the chat.
+        m_chat.hide();
         // Below the icon's middle, where the balloon's arrow does not reach.
         QVERIFY(choose(m_icon->width() / 2, m_icon->height() * 3 / 4, {"Escape"}));
-        QCOMPARE(notices, QStringList());
+        QCoreApplication::processEvents(); // a balloon click settles in a later turn of the loop
+        QVERIFY(!m_chat.isVisible());
     }
 };
 

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QBuffer>
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+
+// Stored as red, green over blue, yellow; flat, so JPEG keeps each quadrant's colour.
+inline QImage quadrants(QSize size) {
+    QImage picture(size, QImage::Format_RGB32);
+    const int w = size.width() / 2, h = size.height() / 2;
+    QPainter painter(&picture);
+    painter.fillRect(0, 0, w, h, Qt::red);
+    painter.fillRect(w, 0, w, h, Qt::green);
+    painter.fillRect(0, h, w, h, Qt::blue);
+    painter.fillRect(w, h, w, h, Qt::yellow);
+    return picture;
+}
+
+// One letter a quadrant colour: r, g, b, y; ? for anything else.
+inline QChar colourLetter(QColor c) {
+    const bool r = c.red() > 160, g = c.green() > 160, b = c.blue() > 160;
+    return r && g && !b    ? 'y'
+           : r && !g && !b ? 'r'
+           : !r && g && !b ? 'g'
+           : !r && !g && b ? 'b'
+                           : '?';
+}
+
+// The colours of the four corners: top left, top right, bottom left, bottom right.
+inline QString corners(const QImage &picture) {
+    if (picture.isNull())
+        return {};
+    const int right = picture.width() - 1, bottom = picture.height() - 1;
+    return QString(colourLetter(picture.pixelColor(0, 0))) +
+           colourLetter(picture.pixelColor(right, 0)) +
+           colourLetter(picture.pixelColor(0, bottom)) +
+           colourLetter(picture.pixelColor(right, bottom));
+}
+
+// A JPEG with an EXIF block right after its start: a big-endian TIFF header and one directory
+// of a single entry, Orientation (0x0112, SHORT), at the given offset from the TIFF header.
+inline QByteArray jpegWithOrientation(QSize size, quint16 orientation, quint32 directory = 8) {
+    QBuffer jpeg;
+    if (!jpeg.open(QIODevice::WriteOnly) || !quadrants(size).save(&jpeg, "jpeg", 100))
+        return {};
+    QByteArray exif("Exif\0\0MM\0\x2a", 10);
+    for (int shift : {24, 16, 8, 0})
+        exif += char(directory >> shift);
+    exif += QByteArray::fromHex("0001"
+                                "0112"
+                                "0003"
+                                "00000001");
+    exif += char(orientation >> 8);
+    exif += char(orientation);
+    exif += QByteArray(2, 0) + QByteArray(4, 0); // value padding, no next directory
+    const int length = int(exif.size()) + 2;
+    const QByteArray segment = QByteArray("\xff\xe1") + char(length >> 8) + char(length) + exif;
+    QByteArray bytes = jpeg.data();
+    return bytes.insert(2, segment);
+}
