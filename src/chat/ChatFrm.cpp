@@ -8,7 +8,6 @@
 #include "chat/PictureOffer.h"
 #include "chat/PicturePreview.h"
 #include "chat/WindowPlacement.h"
-#include "core/AppState.h"
 #include "core/Clock.h"
 #include "widgets/SetTopMost.h"
 
@@ -126,7 +125,6 @@ ChatFrm::ChatFrm(ChatService &service, const Clock &clock, QWidget *parent)
     // The input box takes Ctrl+V itself while it has the focus; the filter sees it there.
     connect(new QShortcut(QKeySequence::Paste, this), &QShortcut::activated, this,
             [this] { pastePictures(); });
-    AppState::instance().chatWindow = this;
 }
 
 void ChatFrm::buildHeader() {
@@ -463,9 +461,12 @@ bool ChatFrm::programRunning() const {
 #endif
 }
 
-// Before the event loop runs, quitting is only heard once it starts.
-void ChatFrm::endProcess() {
-    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+void ChatFrm::ticketChanged(qint32 idTicket) {
+    emit IdTicketChanged(idTicket);
+}
+
+void ChatFrm::showBalloon(const QString &text) {
+    emit balloonWanted(text);
 }
 
 void ChatFrm::setInterval(int milliseconds) {

@@ -1,6 +1,7 @@
 #include "ChatFakes.h"
 
 #include "chat/ChatSession.h"
+#include "core/AppState.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,7 +48,6 @@ private slots:
         AppState &state = AppState::instance();
         state.VatNumber = QStringLiteral("01234567890");
         state.ApplicationFolder = m_root.filePath("app");
-        state.trayForm = &m->view;
         QDir(m_root.path()).removeRecursively();
         QVERIFY(QDir().mkpath(state.ApplicationFolder + "/TempImg"));
     }
@@ -185,6 +185,29 @@ private slots:
         const QRegularExpression caused(
             whole ? "" : "^(start|download|probe|bubble|interval \\d{4}|ball)");
         QTEST(m->log.replaceInStrings(m_root.path(), "ROOT").filter(caused), "effects");
+    }
+
+    // The tray's menu learns of each new ticket through the window: a getticket that finds none
+    // or the same one says nothing new; the end of the chat says 0.
+    void ticketChangesReachTheWindow() {
+        const QString noTicket = Answers::status("getticket", "KO");
+        const QString ticket57 = Answers::status("getticket", "OK", "<id>57</id>");
+        m->service.answers["getticket"] = noTicket;
+        m->session.InizializzaChat();
+        m->service.answerAll();
+        QCOMPARE(m->view.tickets, QList<qint32>());
+        m->service.answers["getticket"] = ticket57;
+        m->session.onTimerTick();
+        m->service.answerAll();
+        m->session.sendMessage(); // asks for the ticket again
+        m->service.answerAll();
+        QCOMPARE(m->view.tickets, QList<qint32>{57});
+        m->service.chatAnswers << Answers::status("getchat", "noticket");
+        m->session.onTimerTick();
+        m->service.answerAll();
+        m->session.onTimerTick();
+        m->service.answerAll();
+        QCOMPARE(m->view.tickets, (QList<qint32>{57, 0, 57}));
     }
 
     // A backlog arrives a hundred messages a tick; each answer asks for the next from the event

@@ -3,7 +3,6 @@
 #include "chat/ChatService.h"
 #include "chat/ChatView.h"
 #include "chat/PollTimer.h"
-#include "core/AppState.h"
 #include "core/Clock.h"
 
 #include <QRegularExpression>
@@ -110,8 +109,8 @@ struct FakeChatService : ChatService, EffectWriter {
     }
 };
 
-// The chat window, and the tray the session tells when the chat ends.
-struct FakeChatView : ChatView, TrayNotifier, EffectWriter {
+// The chat window, which also hands the ticket and the balloons on to the tray.
+struct FakeChatView : ChatView, EffectWriter {
     using EffectWriter::EffectWriter;
 
     bool shown = false, startWorks = true, programRuns = false, captureWorks = true;
@@ -161,8 +160,10 @@ struct FakeChatView : ChatView, TrayNotifier, EffectWriter {
     }
     bool startProgram(const QString &path) override { return note("start " + path, startWorks); }
     bool programRunning() const override { return programRuns; }
-    void endProcess() override { note("end process"); }
-    void ShowMessageTray(const QString &text) override { note("balloon " + text); }
+    // Not logged: the effects of a new ticket show in the requests that follow.
+    QList<qint32> tickets;
+    void ticketChanged(qint32 idTicket) override { tickets << idTicket; }
+    void showBalloon(const QString &text) override { note("balloon " + text); }
 };
 
 struct FakePollTimer : PollTimer, EffectWriter {
