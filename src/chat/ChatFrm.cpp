@@ -45,9 +45,9 @@ constexpr int kClientWidthTwips = 6375;
 constexpr int kClientHeightTwips = 8565;
 constexpr int kBorderWidthTwips = 6375;
 constexpr int kBorderHeightTwips = 8550;
-constexpr quint32 kWindowColor = 0x00FFFFFF;
-constexpr quint32 kHeaderColor = 0x0000C573;
-constexpr quint32 kHeaderTextColor = 0x00FFFFFF;
+constexpr QColor kWindowColor(255, 255, 255);
+constexpr QColor kHeaderColor(115, 197, 0);
+constexpr QColor kHeaderTextColor(255, 255, 255);
 constexpr int kCaptureDelayMs = 500;
 
 const QString kCloseName = QStringLiteral("Chiudi");
@@ -78,9 +78,9 @@ QFont boldFont(const QString &family, double pointSize) {
     return font;
 }
 
-void fillBackground(QWidget *widget, quint32 color) {
+void fillBackground(QWidget *widget, const QColor &color) {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, Units::fromOleColor(color));
+    palette.setColor(QPalette::Window, color);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
@@ -92,7 +92,7 @@ QLabel *headerLabel(QWidget *parent, const QString &text, const QRect &geometry,
     label->setFont(font);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Units::fromOleColor(kHeaderTextColor));
+    palette.setColor(QPalette::WindowText, kHeaderTextColor);
     label->setPalette(palette);
     return label;
 }

@@ -128,14 +128,13 @@ struct FakeChatView : ChatView, EffectWriter {
     void hideWindow() override { note("hide"); }
     void showAsForMessage() override { note("show in corner"); }
     void beep() override { note("beep"); }
-    // "bubble 14:05 7 ff8400/ffffff Testo=ciao", " (link)" after a link.
+    // "bubble 14:05 7 #0084ff/#ffffff Testo=ciao", " (link)" after a link.
     void addMessage(const ChatMessage &m) override {
         messages << m;
         if (m_log) // formatting would weigh on a benchmark
             note(QStringLiteral("bubble %1 %2 %3/%4 %5=%6%7")
-                     .arg(m.time, QString::number(m.idOperatore), QString::number(m.backColor, 16),
-                          QString::number(m.foreColor, 16),
-                          m.isPicture ? "ImmagineAttach" : "Testo", m.text,
+                     .arg(m.time, QString::number(m.idOperatore), m.backColor.name(),
+                          m.foreColor.name(), m.isPicture ? "ImmagineAttach" : "Testo", m.text,
                           m.isLink ? " (link)" : ""));
     }
     // Not logged: they change with every request, whatever it causes.
