@@ -94,7 +94,6 @@ int main(int argc, char *argv[]) {
             std::fprintf(stderr, "bench_backlog: the floor made %d exchanges\n", exchanges);
 
         AppState::instance().VatNumber = vatNumber;
-        AppState::instance().IdTicket = 0;
         LiveChatService live;
         FakeChatView view;
         FakePollTimer timer;

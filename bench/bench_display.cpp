@@ -91,8 +91,8 @@ double hugePicturesMiB(const QString &folder) {
     const MessageList list(model);
     const qint64 before = ProcessStats::self().residentKiB;
     for (int i = 0; i < 6; ++i)
-        model.append(
-            {"14:05", 7, QStringLiteral("huge%1.png").arg(i), true, false, 0x00FF8400, 0x00FFFFFF});
+        model.append({"14:05", 7, QStringLiteral("huge%1.png").arg(i), true, false,
+                      BubbleColours::kOperatorBack, BubbleColours::kOperatorFore});
     QImage whole(kCanvasWidthPx, list.contentHeight(), QImage::Format_RGB32);
     QPainter painter(&whole);
     list.paintContent(painter, whole.rect());

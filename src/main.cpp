@@ -51,12 +51,15 @@ int main(int argc, char *argv[]) {
         break;
     }
 
-    // The tray form comes first: the chat session may ask it for a balloon from its first tick.
+    // The tray form comes first, so that the icon is there before the chat's first exchange.
     frmSysTray trayForm;
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tray/brenno.png")));
     ChatFrm chatWindow;
-    trayForm.setNoTrayFallback([&chatWindow] { chatWindow.showAsForMessage(); });
-    trayForm.setShowChat([&chatWindow] { chatWindow.showForUser(); });
+    QObject::connect(&trayForm, &frmSysTray::showChat, &chatWindow, &ChatFrm::showForUser);
+    QObject::connect(&trayForm, &frmSysTray::hideChat, &chatWindow, &QWidget::hide);
+    QObject::connect(&trayForm, &frmSysTray::noTray, &chatWindow, &ChatFrm::showAsForMessage);
+    QObject::connect(&chatWindow, &ChatFrm::IdTicketChanged, &trayForm, &frmSysTray::setIdTicket);
+    QObject::connect(&chatWindow, &ChatFrm::balloonWanted, &trayForm, &frmSysTray::ShowMessageTray);
     instanceLock.setActivationHandler([&trayForm] { trayForm.VisualizzaChat(); });
     // From inside the event loop, so that a termination signal during the first exchange ends
     // the process instead of being lost before the loop starts.

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QColor>
 #include <QRect>
 #include <QtGlobal>
 #include <cmath>
 
-// The system measures in twips and centimetres and writes colours as 0x00BBGGRR; the widgets
-// work in logical pixels and QColor. Qt scales logical pixels for high-dpi screens.
+// The system measures in twips and centimetres; the widgets work in logical pixels, which Qt
+// scales for high-dpi screens.
 namespace Units {
 
 constexpr double kTwipsPerPixel = 15.0;
@@ -28,10 +27,6 @@ inline double twipsToCm(double twips) {
 }
 inline double cmToTwips(double cm) {
     return cm * kTwipsPerCm;
-}
-
-inline QColor fromOleColor(quint32 bgr) {
-    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
 }
 
 } // namespace Units

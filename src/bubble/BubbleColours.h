@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QColor>
 
-// The bubbles' colours as 0x00BBGGRR, the form ChatMessage carries; shared with the benchmarks.
+// The bubbles' colours, as the session hands them to the window; shared with the benchmarks.
 namespace BubbleColours {
 
-inline constexpr quint32 kOperatorBack = 0x00FF8400;
-inline constexpr quint32 kOperatorFore = 0x00FFFFFF;
-inline constexpr quint32 kCustomerBack = 0x00F0E8E3;
-inline constexpr quint32 kCustomerFore = 0x00000000;
+inline constexpr QColor kOperatorBack(0, 132, 255);
+inline constexpr QColor kOperatorFore(255, 255, 255);
+inline constexpr QColor kCustomerBack(227, 232, 240);
+inline constexpr QColor kCustomerFore(0, 0, 0);
 
 } // namespace BubbleColours

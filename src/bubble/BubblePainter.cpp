@@ -10,7 +10,7 @@
 namespace {
 
 constexpr qreal kCornerRadius = 8;
-constexpr quint32 kTimeColor = 0x00808080;
+constexpr QColor kTimeColor(128, 128, 128);
 constexpr qreal kTimePointSize = 8.25;
 const QString kBadgeResource = QStringLiteral(":/bubble/badge.png");
 const QString kBadgeScaledResource = QStringLiteral(":/bubble/badge@2x.png");
@@ -43,7 +43,7 @@ void BubblePainter::paint(QPainter &painter, const CtrMsg &bubble, QPoint origin
 
     const QRect shape = twipsToPixels(bubble.shapeRect()).translated(origin);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(Units::fromOleColor(bubble.BackColor()));
+    painter.setBrush(bubble.BackColor());
     if (bubble.isRounded()) {
         painter.setRenderHint(QPainter::Antialiasing);
         painter.drawRoundedRect(shape, kCornerRadius, kCornerRadius);
@@ -55,7 +55,7 @@ void BubblePainter::paint(QPainter &painter, const CtrMsg &bubble, QPoint origin
     if (bubble.showsTime()) {
         static const QFont font = timeFont();
         painter.setFont(font);
-        painter.setPen(Units::fromOleColor(kTimeColor));
+        painter.setPen(kTimeColor);
         painter.drawText(twipsToPixels(bubble.timeRect()).translated(origin),
                          Qt::AlignLeft | Qt::AlignVCenter, bubble.Data());
     }
@@ -74,7 +74,7 @@ void BubblePainter::paint(QPainter &painter, const CtrMsg &bubble, QPoint origin
                               thumbnailOffset,
                           thumbnail);
     if (bubble.showsText() && text) {
-        painter.setPen(Units::fromOleColor(bubble.textColor()));
+        painter.setPen(bubble.ForeColor());
         text->draw(&painter, twipsToPixels(bubble.textRect()).translated(origin).topLeft(),
                    selection);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <QtGlobal>
 
@@ -11,7 +12,6 @@ struct ChatMessage {
     QString text;
     bool isPicture = false;
     bool isLink = false;
-    // 0x00BBGGRR
-    quint32 backColor = 0x00FFFFFF;
-    quint32 foreColor = 0x00000000;
+    QColor backColor = Qt::white;
+    QColor foreColor = Qt::black;
 };

@@ -18,40 +18,21 @@ constexpr QRect kImageKDDesign(15, 15, 450, 465);
 constexpr QRect kLabelDataOraDesign(435, 60, 390, 195);
 constexpr QRect kShapeMsgDesign(975, 30, 4905, 345);
 
-constexpr quint32 kDefaultBackColor = 0x00FFFFFF;
-constexpr quint32 kDefaultForeColor = 0x00000000;
-
-const QString kKeyBackColor = QStringLiteral("BackColor");
-const QString kKeyData = QStringLiteral("Data");
-const QString kKeyIdOperatore = QStringLiteral("IdOperatore");
-const QString kKeyTesto = QStringLiteral("Testo");
-const QString kKeyForeColor = QStringLiteral("ForeColor");
-
-quint32 colorOr(const QVariantMap &bag, const QString &key, quint32 fallback) {
-    bool ok = false;
-    const quint32 value = bag.value(key).toUInt(&ok);
-    return ok ? value : fallback;
-}
-
 } // namespace
 
 CtrMsg::CtrMsg()
-    : m_backColor(kDefaultBackColor)
-    , m_labelColor(kDefaultForeColor)
-    , m_textColor(kDefaultForeColor)
-    , m_shapeRect(kShapeMsgDesign)
+    : m_shapeRect(kShapeMsgDesign)
     , m_textRect(kTextMsgDesign)
     , m_pictureRect(kImage1Design)
     , m_widthTwips(kControlDesign.width())
     , m_heightTwips(kControlDesign.height()) {}
 
-void CtrMsg::setBackColor(quint32 color) {
+void CtrMsg::setBackColor(const QColor &color) {
     m_backColor = color;
 }
 
-void CtrMsg::setForeColor(quint32 color) {
-    m_labelColor = color;
-    m_textColor = color;
+void CtrMsg::setForeColor(const QColor &color) {
+    m_foreColor = color;
 }
 
 void CtrMsg::setData(const QString &time) {
@@ -60,12 +41,10 @@ void CtrMsg::setData(const QString &time) {
 
 void CtrMsg::setTesto(const QString &text, bool isLink) {
     m_testo = text;
-    m_testo.replace(QStringLiteral("<br>"), QStringLiteral("\r\n"));
     const BubbleText::Measure measured = BubbleText::measure(m_testo);
     const auto layout =
         BubbleGeometry::layoutText(measured.naturalWidthTwips, m_testo, measured.lines);
     m_showsText = true;
-    m_shownText = m_testo;
     m_isLink = isLink;
     m_textRect = QRect(BubbleGeometry::kTextLeft, BubbleGeometry::kTextTop, layout.textWidth,
                        layout.textHeight);
@@ -118,29 +97,4 @@ QRect CtrMsg::badgeRect() {
 QRect CtrMsg::timeRect() const {
     return QRect(kLabelDataOraDesign.left(), kLabelDataOraDesign.top(), m_widthTwips,
                  kLabelDataOraDesign.height());
-}
-
-QVariantMap CtrMsg::writeProperties() const {
-    QVariantMap bag;
-    if (m_backColor != kDefaultBackColor)
-        bag.insert(kKeyBackColor, m_backColor);
-    if (!m_data.isEmpty())
-        bag.insert(kKeyData, m_data);
-    if (!m_testo.isEmpty())
-        bag.insert(kKeyTesto, m_testo);
-    if (m_idOperatore != 0)
-        bag.insert(kKeyIdOperatore, m_idOperatore);
-    return bag;
-}
-
-// Restores the values only: no layout, and the shown text keeps its colour.
-void CtrMsg::readProperties(const QVariantMap &bag) {
-    m_backColor = colorOr(bag, kKeyBackColor, kDefaultBackColor);
-    m_data = bag.value(kKeyData).toString();
-    bool ok = false;
-    const qint32 id = bag.value(kKeyIdOperatore).toInt(&ok);
-    m_idOperatore = ok ? id : 0;
-    m_testo = bag.value(kKeyTesto).toString();
-    m_labelColor = colorOr(bag, kKeyForeColor, kDefaultForeColor);
-    m_showsBadge = m_idOperatore >= 1;
 }

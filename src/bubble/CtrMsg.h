@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QRect>
 #include <QString>
-#include <QVariantMap>
 
 // One chat message in the message list: a text or an attachment picture in a bubble, the time
 // and, for operators, a badge. A plain value that the list paints: writing Testo or
@@ -11,14 +11,13 @@ class CtrMsg {
 public:
     CtrMsg();
 
-    // Colours are 0x00BBGGRR.
-    quint32 BackColor() const { return m_backColor; }
-    void setBackColor(quint32 color);
-    quint32 ForeColor() const { return m_labelColor; }
-    void setForeColor(quint32 color);
+    QColor BackColor() const { return m_backColor; }
+    void setBackColor(const QColor &color);
+    // The text's colour.
+    QColor ForeColor() const { return m_foreColor; }
+    void setForeColor(const QColor &color);
     QString Data() const { return m_data; }
     void setData(const QString &time);
-    // Reads back the text with every "<br>" already a line break.
     QString Testo() const { return m_testo; }
     // isLink: whether the whole text is a web address (decided before, by whoever has a network).
     void setTesto(const QString &text, bool isLink = false);
@@ -27,21 +26,14 @@ public:
     // A file name inside the TempImg folder of the application folder.
     void setImmagineAttach(const QString &fileName);
 
-    // The property bag of the hosting form; values equal to their default are left out.
-    QVariantMap writeProperties() const;
-    void readProperties(const QVariantMap &bag);
-
     int widthTwips() const { return m_widthTwips; }
     void setWidthTwips(int width) { m_widthTwips = width; }
     int heightTwips() const { return m_heightTwips; }
 
     QRect shapeRect() const { return m_shapeRect; }
     bool isRounded() const { return m_rounded; }
-    // The text as shown and where; it may differ from Testo after readProperties.
     bool showsText() const { return m_showsText; }
-    QString shownText() const { return m_shownText; }
     QRect textRect() const { return m_textRect; }
-    quint32 textColor() const { return m_textColor; }
     bool isLink() const { return m_isLink; }
     // Empty when the file gave no picture.
     bool showsPicture() const { return m_showsPicture; }
@@ -54,13 +46,11 @@ public:
 
 private:
     QString m_testo;
-    QString m_shownText;
     QString m_data;
     QString m_picturePath;
     qint32 m_idOperatore = 0;
-    quint32 m_backColor;
-    quint32 m_labelColor;
-    quint32 m_textColor;
+    QColor m_backColor = Qt::white;
+    QColor m_foreColor = Qt::black;
     QRect m_shapeRect;
     QRect m_textRect;
     QRect m_pictureRect;

@@ -8,7 +8,6 @@
 #include "chat/PictureOffer.h"
 #include "chat/PicturePreview.h"
 #include "chat/WindowPlacement.h"
-#include "core/AppState.h"
 #include "core/Clock.h"
 #include "widgets/SetTopMost.h"
 
@@ -46,9 +45,9 @@ constexpr int kClientWidthTwips = 6375;
 constexpr int kClientHeightTwips = 8565;
 constexpr int kBorderWidthTwips = 6375;
 constexpr int kBorderHeightTwips = 8550;
-constexpr quint32 kWindowColor = 0x00FFFFFF;
-constexpr quint32 kHeaderColor = 0x0000C573;
-constexpr quint32 kHeaderTextColor = 0x00FFFFFF;
+constexpr QColor kWindowColor(255, 255, 255);
+constexpr QColor kHeaderColor(115, 197, 0);
+constexpr QColor kHeaderTextColor(255, 255, 255);
 constexpr int kCaptureDelayMs = 500;
 
 const QString kCloseName = QStringLiteral("Chiudi");
@@ -79,9 +78,9 @@ QFont boldFont(const QString &family, double pointSize) {
     return font;
 }
 
-void fillBackground(QWidget *widget, quint32 color) {
+void fillBackground(QWidget *widget, const QColor &color) {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, Units::fromOleColor(color));
+    palette.setColor(QPalette::Window, color);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
@@ -93,7 +92,7 @@ QLabel *headerLabel(QWidget *parent, const QString &text, const QRect &geometry,
     label->setFont(font);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Units::fromOleColor(kHeaderTextColor));
+    palette.setColor(QPalette::WindowText, kHeaderTextColor);
     label->setPalette(palette);
     return label;
 }
@@ -126,7 +125,6 @@ ChatFrm::ChatFrm(ChatService &service, const Clock &clock, QWidget *parent)
     // The input box takes Ctrl+V itself while it has the focus; the filter sees it there.
     connect(new QShortcut(QKeySequence::Paste, this), &QShortcut::activated, this,
             [this] { pastePictures(); });
-    AppState::instance().chatWindow = this;
 }
 
 void ChatFrm::buildHeader() {
@@ -463,9 +461,12 @@ bool ChatFrm::programRunning() const {
 #endif
 }
 
-// Before the event loop runs, quitting is only heard once it starts.
-void ChatFrm::endProcess() {
-    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+void ChatFrm::ticketChanged(qint32 idTicket) {
+    emit IdTicketChanged(idTicket);
+}
+
+void ChatFrm::showBalloon(const QString &text) {
+    emit balloonWanted(text);
 }
 
 void ChatFrm::setInterval(int milliseconds) {

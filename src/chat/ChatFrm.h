@@ -38,6 +38,11 @@ public:
     // Shown because the customer asked for it: activated, the input box ready for typing.
     void showForUser() override;
 
+signals:
+    // Main hands both on to the tray.
+    void IdTicketChanged(qint32 idTicket);
+    void balloonWanted(const QString &text);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -82,7 +87,8 @@ private:
     void captureScreen(const QString &path, std::function<void(bool written)> done) override;
     bool startProgram(const QString &path) override;
     bool programRunning() const override;
-    void endProcess() override;
+    void ticketChanged(qint32 idTicket) override;
+    void showBalloon(const QString &text) override;
 
     void setInterval(int milliseconds) override;
     void enable() override;

@@ -107,10 +107,6 @@ ChatSession::ChatSession(ChatService &service, ChatView &view, PollTimer &timer,
     , m_dataUltimoMsg(kZeroDate) {}
 
 void ChatSession::InizializzaChat() {
-    if (state().VatNumber.isEmpty()) {
-        m_view.endProcess();
-        return;
-    }
     m_queue.enqueue([this](Done done) {
         RichiediTicket([this, done] {
             ImpostaIntervallo();
@@ -140,7 +136,7 @@ void ChatSession::enqueueForCustomer(OperationQueue::Operation operation) {
 }
 
 void ChatSession::poll(Done done) {
-    if (state().IdTicket != 0)
+    if (m_idTicket != 0)
         AggiornaChat(done);
     else
         RichiediTicket(done);
@@ -192,12 +188,12 @@ void ChatSession::sendScreenshot() {
 
 void ChatSession::captureAndSend(Done done) {
     // The chat may have ended while the question was open.
-    if (state().IdTicket == 0) {
+    if (m_idTicket == 0) {
         m_view.showWarning(kNoTicketWarning);
         return done();
     }
     m_view.hideWindow();
-    const QString fileName = PictureFileName::of(state().IdTicket, m_clock.now());
+    const QString fileName = PictureFileName::of(m_idTicket, m_clock.now());
     const Done showAgain = [this, done] {
         m_view.showForUser();
         done();
@@ -223,7 +219,7 @@ void ChatSession::sendPictureNow(const QImage &picture, Done done) {
         if (!ticket)
             return done();
         const QString fileName =
-            PictureFileName::freeIn(QDir(pictureFolder()), state().IdTicket, m_clock.now());
+            PictureFileName::freeIn(QDir(pictureFolder()), m_idTicket, m_clock.now());
         const QString error = OutgoingPicture::writeJpeg(picture, pictureFolder() + fileName);
         if (!error.isEmpty()) {
             WriteLog(fileName + QStringLiteral(": ") + error);
@@ -258,18 +254,26 @@ void ChatSession::uploadAndAnnounce(const QString &fileName, Done done) {
 }
 
 void ChatSession::RichiediTicket(Done done) {
-    m_service.post(kEndpointDue, BuildGetTicket(state().VatNumber), [done](const QString &answer) {
-        qint32 idTicket = 0;
-        if (GetXmlValue(answer, kGetTicketStatus) == kStatusOk)
-            idTicket = readInt32(GetXmlValue(answer, kGetTicketId));
-        state().IdTicket = idTicket;
-        done();
-    });
+    m_service.post(kEndpointDue, BuildGetTicket(state().VatNumber),
+                   [this, done](const QString &answer) {
+                       qint32 idTicket = 0;
+                       if (GetXmlValue(answer, kGetTicketStatus) == kStatusOk)
+                           idTicket = readInt32(GetXmlValue(answer, kGetTicketId));
+                       setIdTicket(idTicket);
+                       done();
+                   });
+}
+
+void ChatSession::setIdTicket(qint32 idTicket) {
+    if (idTicket == m_idTicket)
+        return;
+    m_idTicket = idTicket;
+    m_view.ticketChanged(idTicket);
 }
 
 void ChatSession::confirmTicket(Then then) {
     RichiediTicket([this, then] {
-        const bool ticket = state().IdTicket != 0;
+        const bool ticket = m_idTicket != 0;
         if (!ticket)
             m_view.showWarning(kNoTicketWarning);
         then(ticket);
@@ -278,7 +282,7 @@ void ChatSession::confirmTicket(Then then) {
 
 void ChatSession::ImpostaIntervallo() {
     int interval = kActiveIntervalMs;
-    if (state().IdTicket == 0)
+    if (m_idTicket == 0)
         interval = kNoTicketIntervalMs;
     else if (minutesBetween(m_dataUltimoMsg, m_clock.now()) > kActiveMinutes)
         interval = kIdleIntervalMs;
@@ -294,8 +298,7 @@ void ChatSession::AggiornaChat(Done done) {
 // so the stack stays flat however long the backlog is.
 void ChatSession::fetchMessages(int run, Done done) {
     const qint16 typing = m_view.isShown() && !m_view.inputText().isEmpty() ? 1 : 0;
-    m_service.post(kEndpointTre,
-                   BuildGetChat(state().IdTicket, m_idUltimoMsg, typing, state().VatNumber),
+    m_service.post(kEndpointTre, BuildGetChat(m_idTicket, m_idUltimoMsg, typing, state().VatNumber),
                    [this, run, done](const QString &answer) {
                        Message message;
                        if (!readAnswer(answer, &message))
@@ -312,7 +315,7 @@ void ChatSession::fetchMessages(int run, Done done) {
 void ChatSession::endRun(bool delivered, Done done) {
     // After the end of the chat the pace without a ticket holds: a quick tick would only ask
     // for a ticket that is not there.
-    if (delivered && state().IdTicket != 0)
+    if (delivered && m_idTicket != 0)
         m_timer.setInterval(kFollowUpIntervalMs);
     done();
 }
@@ -325,10 +328,10 @@ bool ChatSession::readAnswer(const QString &answer, Message *message) {
     if (status != kStatusOk) {
         const bool ended = status == kStatusNoTicket;
         if (ended)
-            state().IdTicket = 0;
+            setIdTicket(0);
         ImpostaIntervallo();
-        if (TrayNotifier *tray = state().trayForm; ended && tray)
-            tray->ShowMessageTray(kEndOfChat);
+        if (ended)
+            m_view.showBalloon(kEndOfChat);
         return false;
     }
 
@@ -424,7 +427,7 @@ void ChatSession::SegnaLetto(qint32 messageId, Done done) {
 
 void ChatSession::postSetChat(const QString &text, bool attach, Then then) {
     m_service.post(
-        kEndpointTre, BuildSetChat(text, state().IdTicket, attach),
+        kEndpointTre, BuildSetChat(text, m_idTicket, attach),
         [then](const QString &answer) { then(GetXmlValue(answer, kSetChatStatus) == kStatusOk); });
 }
 

@@ -22,6 +22,7 @@ class ChatSession {
 public:
     ChatSession(ChatService &service, ChatView &view, PollTimer &timer, const Clock &clock);
 
+    // Start-up hands the chat over only with a VAT number; without one the process has ended.
     void InizializzaChat();
     // A tick that finds the queue busy adds one poll behind it, never a second.
     void onTimerTick();
@@ -41,6 +42,8 @@ private:
     void enqueueForCustomer(OperationQueue::Operation operation);
     void poll(Done done);
     void RichiediTicket(Done done);
+    // Tells the window of each change, for the tray's menu.
+    void setIdTicket(qint32 idTicket);
     // Sending asks the service for the ticket first; without one the customer is told so.
     void confirmTicket(Then then);
     void ImpostaIntervallo();
@@ -72,6 +75,7 @@ private:
 
     QDateTime m_dataUltimoMsg;
     QDateTime m_toolStartedAt;
+    qint32 m_idTicket = 0;
     qint32 m_idUltimoMsg = 0;
     bool m_pollWaiting = false;
     int m_customerRequests = 0;

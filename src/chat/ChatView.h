@@ -44,5 +44,9 @@ public:
     virtual bool startProgram(const QString &path) = 0;
     // Whether the program started last is still running.
     virtual bool programRunning() const = 0;
-    virtual void endProcess() = 0;
+
+    // The customer's open chat ticket (0: none) whenever it changes, for the tray's menu.
+    virtual void ticketChanged(qint32 idTicket) = 0;
+    // A balloon tip at the tray icon, shown even while the window is.
+    virtual void showBalloon(const QString &text) = 0;
 };

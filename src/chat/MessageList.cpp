@@ -28,7 +28,7 @@ namespace {
 // The first bubble has its own place in the design; the others span the list.
 constexpr int kFirstBubbleLeftTwips = 15;
 constexpr int kFirstBubbleWidthTwips = 5955;
-constexpr quint32 kCanvasColor = 0x00FFFFFF;
+constexpr QColor kCanvasColor(255, 255, 255);
 // Where the list's top stands before it outgrows the viewport.
 constexpr int kDesignTopTwips = 15;
 // A line of the wheel or of an arrow key, and a page.
@@ -161,9 +161,9 @@ void MessageList::paintContent(QPainter &painter, const QRect &contentArea) cons
     painter.translate(-contentArea.topLeft());
     const qreal pixelRatio = painter.device()->devicePixelRatioF();
     const QRect canvas(0, 0, Units::twipsToPixels(kWidthTwips), m_contentHeightPx);
-    painter.fillRect(contentArea & canvas, Units::fromOleColor(kCanvasColor));
+    painter.fillRect(contentArea & canvas, kCanvasColor);
     BubblePainter bubblePainter;
-    bubblePainter.background = Units::fromOleColor(kCanvasColor);
+    bubblePainter.background = kCanvasColor;
     for (int i = firstReaching(contentArea.top()); i < count(); ++i) {
         const QRect area = bubbleRect(i);
         if (area.top() > contentArea.bottom())
@@ -187,8 +187,8 @@ void MessageList::paintContent(QPainter &painter, const QRect &contentArea) cons
             range.length = qAbs(m_selection.position - m_selection.anchor);
             // The palette's highlight vanishes on a blue bubble; the bubble's colours swapped
             // stand out on every bubble.
-            range.format.setBackground(Units::fromOleColor(shown.textColor()));
-            range.format.setForeground(Units::fromOleColor(shown.BackColor()));
+            range.format.setBackground(shown.ForeColor());
+            range.format.setForeground(shown.BackColor());
             bubblePainter.selection << range;
         }
         bubblePainter.paint(painter, shown, area.topLeft());
@@ -225,10 +225,9 @@ const QTextLayout &MessageList::textLayout(int index) const {
     if (QTextLayout *cached = m_layouts.object(index))
         return *cached;
     const CtrMsg &shown = bubble(index);
-    auto *layout =
-        BubbleText::layOut(shown.shownText(), Units::twipsToPixels(shown.textRect().width()),
-                           shown.isLink())
-            .release();
+    auto *layout = BubbleText::layOut(shown.Testo(), Units::twipsToPixels(shown.textRect().width()),
+                                      shown.isLink())
+                       .release();
     m_layouts.insert(index, layout);
     return *layout;
 }
@@ -450,7 +449,7 @@ void MessageList::showMenu(QPoint viewportPos, QPoint globalPos) {
 }
 
 void MessageList::openLink(int index) const {
-    const QUrl url = LinkTarget(bubble(index).shownText());
+    const QUrl url = LinkTarget(bubble(index).Testo());
     if (url.isValid())
         QDesktopServices::openUrl(url);
 }

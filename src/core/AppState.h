@@ -1,13 +1,9 @@
 #pragma once
 
-#include <QPointer>
 #include <QString>
 
-class QWidget;
-
-class TrayNotifier;
-
-// The one process-wide record; the subsystems read and write its fields directly.
+// What start-up learns about the customer and the installation: written once before the windows
+// exist, then only read.
 struct AppState {
     QString SettingsDbPath;
     QString DataPath;
@@ -20,19 +16,9 @@ struct AppState {
     bool Log = false;
     bool Interface = false;
     bool TotalSync = false;
-    qint32 IdTicket = 0;
-    TrayNotifier *trayForm = nullptr;
-    QPointer<QWidget> chatWindow;
 
     // Folder of the executable, no trailing separator; tests point it at a temporary folder.
     QString ApplicationFolder;
 
     static AppState &instance();
-};
-
-// What the chat session needs of the tray form, so that chat and tray stay independent.
-class TrayNotifier {
-public:
-    virtual ~TrayNotifier() = default;
-    virtual void ShowMessageTray(const QString &msg) = 0;
 };

@@ -1,9 +1,20 @@
 #include "tray/NoTrayFallback.h"
 
-NoTrayFallback::NoTrayFallback(std::function<bool()> trayAvailable, std::chrono::milliseconds grace,
-                               QObject *parent)
+#include <QDBusMessage>
+
+namespace {
+const QString kNotifications = QStringLiteral("org.freedesktop.Notifications");
+// The name of the desktop entry and of the icon it installs in the icon theme.
+const QString kApplicationName = QStringLiteral("Brenno");
+const QString kApplicationIcon = QStringLiteral("brenno");
+constexpr uint kNewNotification = 0;
+} // namespace
+
+NoTrayFallback::NoTrayFallback(std::function<bool()> trayAvailable, QDBusConnection notificationBus,
+                               std::chrono::milliseconds grace, QObject *parent)
     : QObject(parent)
     , m_trayAvailable(std::move(trayAvailable))
+    , m_notificationBus(std::move(notificationBus))
     , m_settled(m_trayAvailable()) {
     if (m_settled)
         return;
@@ -12,8 +23,17 @@ NoTrayFallback::NoTrayFallback(std::function<bool()> trayAvailable, std::chrono:
     m_graceTimer.start(grace);
 }
 
-void NoTrayFallback::setFallback(std::function<void()> fallback) {
-    m_fallback = std::move(fallback);
+bool NoTrayFallback::trayAvailable() const {
+    return m_trayAvailable();
+}
+
+void NoTrayFallback::notify(const QString &title, const QString &text, int timeoutMs) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kNotifications, QStringLiteral("/org/freedesktop/Notifications"), kNotifications,
+        QStringLiteral("Notify"));
+    call << kApplicationName << kNewNotification << kApplicationIcon << title << text
+         << QStringList() << QVariantMap() << qint32(timeoutMs);
+    m_notificationBus.send(call);
 }
 
 void NoTrayFallback::graceElapsed() {
@@ -21,6 +41,6 @@ void NoTrayFallback::graceElapsed() {
         return;
     m_settled = true;
     m_graceTimer.stop();
-    if (!m_trayAvailable() && m_fallback)
-        m_fallback();
+    if (!m_trayAvailable())
+        emit noTray();
 }

@@ -1,45 +1,50 @@
 #pragma once
 
-#include "core/AppState.h"
 #include "tray/NoTrayFallback.h"
-#include "tray/clsSysTray.h"
 
+#include <QAction>
 #include <QMenu>
-#include <QWidget>
+#include <QObject>
+#include <QSystemTrayIcon>
 
 #include <functional>
-#include <memory>
 
-class QAction;
-
-// The hidden host of the tray icon: its pop-up menu shows or hides the chat window, and the rest
-// of the program pops up balloon tips through it. It registers itself as the tray form.
-class frmSysTray : public QWidget, public TrayNotifier {
+// The tray icon with its pop-up menu, which shows or hides the chat window, and its balloon
+// tips, which the rest of the program asks for. It knows the chat only by its ticket and by the
+// signals that main connects to the chat window.
+class frmSysTray : public QObject {
     Q_OBJECT
 public:
-    explicit frmSysTray(QWidget *parent = nullptr);
-    explicit frmSysTray(std::unique_ptr<TrayIconBackend> backend, QWidget *parent = nullptr);
+    frmSysTray();
+    // For tests: whether the desktop shows a tray, and the bus its notifications go on.
+    frmSysTray(std::function<bool()> trayAvailable, QDBusConnection notificationBus);
 
-    void ShowMessageTray(const QString &msg) override;
+    QMenu *mnuSysTray() { return &m_mnuSysTray; }
 
-    // Runs once when no tray has appeared in the grace period after start.
-    void setNoTrayFallback(std::function<void()> fallback);
-    // How "Visualizza chat" brings the chat window up for the customer.
-    void setShowChat(std::function<void()> showChat);
-
-    QMenu *mnuSysTray();
-
+public slots:
+    void ShowMessageTray(const QString &msg);
     // What "Visualizza chat" does: the chat for the customer, or the balloon that there is none.
     void VisualizzaChat();
+    // The customer's open chat ticket; 0 or less: none.
+    void setIdTicket(qint32 idTicket);
+
+signals:
+    void showChat();
+    void hideChat();
+    // Once, when no tray has appeared in the grace period after start.
+    void noTray();
 
 private:
-    void SysTray_RightClick();
-    void mnuPopup_Click(const QAction *item);
+    void iconActivated(QSystemTrayIcon::ActivationReason reason);
+    void balloonClicked();
+    void settleBalloonClick();
 
-    QMenu m_mnuSysTray;
-    std::function<void()> m_showChat;
-    // After the menu, so that the icon leaves before the menu it opens.
-    clsSysTray SysTray;
-    // After the icon, whose tray check it makes at once.
     NoTrayFallback m_noTrayFallback;
+    QMenu m_mnuSysTray;
+    QAction m_visualizzaChat;
+    QAction m_nascondi;
+    // After the menu, so that the icon leaves before the menu it opens.
+    QSystemTrayIcon m_icon;
+    qint32 m_idTicket = 0;
+    bool m_balloonClickPending = false;
 };

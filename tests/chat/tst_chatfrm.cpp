@@ -4,6 +4,7 @@
 #include "chat/ChatFrm.h"
 #include "chat/MessageList.h"
 #include "chat/MessageListGeometry.h"
+#include "core/AppState.h"
 
 #include <QAccessible>
 #include <QClipboard>

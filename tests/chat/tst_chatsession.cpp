@@ -1,6 +1,7 @@
 #include "ChatFakes.h"
 
 #include "chat/ChatSession.h"
+#include "core/AppState.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +17,7 @@ enum class Fault { None, NoTicket, NoUpload, Taken, NoFolder, NoStart, Running, 
 namespace {
 const QString kCommand = QStringLiteral("[CMD]supremo");
 // An operator's text bubble at 14:05.
-const auto op = [](const QString &text) { return "bubble 14:05 7 ff8400/ffffff Testo=" + text; };
+const auto op = [](const QString &text) { return "bubble 14:05 7 #0084ff/#ffffff Testo=" + text; };
 const QString kStarted = op("L'operatore ha avviato SupRemo..");
 
 struct Rig {
@@ -47,7 +48,6 @@ private slots:
         AppState &state = AppState::instance();
         state.VatNumber = QStringLiteral("01234567890");
         state.ApplicationFolder = m_root.filePath("app");
-        state.trayForm = &m->view;
         QDir(m_root.path()).removeRecursively();
         QVERIFY(QDir().mkpath(state.ApplicationFolder + "/TempImg"));
     }
@@ -79,12 +79,13 @@ private slots:
               Answers::message({12, 7})},
              {"tre:getchat 57 0 0 01234567890", "show", "due:setreadchat 11", "beep",
               "show in corner", op("uno"), "tre:getchat 57 11 0 01234567890", "show",
-              "due:setreadchat 12", "show in corner", "bubble 13:57 0 f0e8e3/0 Testo=due\r\nrighe",
+              "due:setreadchat 12", "show in corner",
+              "bubble 13:57 0 #e3e8f0/#000000 Testo=due\r\nrighe",
               "tre:getchat 57 12 0 01234567890", "interval 2000", "enable", "interval 500"},
              Fault::None, true);
         poll("11 boundaries: the idle pace",
              {Answers::message({1, 7, "ciao", 0, 0, "2024-03-05 13:56:59"})},
-             {"bubble 13:56 7 ff8400/ffffff Testo=ciao", "interval 20000"});
+             {"bubble 13:56 7 #0084ff/#ffffff Testo=ciao", "interval 20000"});
         poll("noticket after a message: the chat ended, the slow pace",
              {Answers::message({11, 7}), Answers::status("getchat", "noticket")},
              {"tre:getchat 57 0 0 01234567890", "show", "due:setreadchat 11", "beep",
@@ -97,13 +98,13 @@ private slots:
               Answers::message({32, 7, "..\\a.jpg", 1}), Answers::message({33, 7, "c:a.jpg", 1}),
               Answers::message({34, 7, "a\u0085.jpg", 1})},
              {"start ROOT/DAruzeve.exe", kStarted, kStarted, kStarted,
-              "bubble 14:05 0 f0e8e3/0 Testo=" + kCommand,
+              "bubble 14:05 0 #e3e8f0/#000000 Testo=" + kCommand,
               "download foto.jpg to ROOT/app/TempImg/foto.jpg",
-              "bubble 14:05 7 ff8400/ffffff ImmagineAttach=foto.jpg",
-              "bubble 14:05 7 ff8400/ffffff ImmagineAttach=../a.jpg",
-              "bubble 14:05 7 ff8400/ffffff ImmagineAttach=..\\a.jpg",
-              "bubble 14:05 7 ff8400/ffffff ImmagineAttach=c:a.jpg",
-              "bubble 14:05 7 ff8400/ffffff ImmagineAttach=a\u0085.jpg", "interval 2000"});
+              "bubble 14:05 7 #0084ff/#ffffff ImmagineAttach=foto.jpg",
+              "bubble 14:05 7 #0084ff/#ffffff ImmagineAttach=../a.jpg",
+              "bubble 14:05 7 #0084ff/#ffffff ImmagineAttach=..\\a.jpg",
+              "bubble 14:05 7 #0084ff/#ffffff ImmagineAttach=c:a.jpg",
+              "bubble 14:05 7 #0084ff/#ffffff ImmagineAttach=a\u0085.jpg", "interval 2000"});
         // Prefixed words are links without a request; bare ones when they answer "OK".
         QStringList words{"HTTP://ESEMPIO.IT/a", "http://a.it",   "www.esempio.",
                           "esempio.it/a b",      "Esempio.IT/ok", "esempio.it/no"};
@@ -185,6 +186,29 @@ private slots:
         const QRegularExpression caused(
             whole ? "" : "^(start|download|probe|bubble|interval \\d{4}|ball)");
         QTEST(m->log.replaceInStrings(m_root.path(), "ROOT").filter(caused), "effects");
+    }
+
+    // The tray's menu learns of each new ticket through the window: a getticket that finds none
+    // or the same one says nothing new; the end of the chat says 0.
+    void ticketChangesReachTheWindow() {
+        const QString noTicket = Answers::status("getticket", "KO");
+        const QString ticket57 = Answers::status("getticket", "OK", "<id>57</id>");
+        m->service.answers["getticket"] = noTicket;
+        m->session.InizializzaChat();
+        m->service.answerAll();
+        QCOMPARE(m->view.tickets, QList<qint32>());
+        m->service.answers["getticket"] = ticket57;
+        m->session.onTimerTick();
+        m->service.answerAll();
+        m->session.sendMessage(); // asks for the ticket again
+        m->service.answerAll();
+        QCOMPARE(m->view.tickets, QList<qint32>{57});
+        m->service.chatAnswers << Answers::status("getchat", "noticket");
+        m->session.onTimerTick();
+        m->service.answerAll();
+        m->session.onTimerTick();
+        m->service.answerAll();
+        QCOMPARE(m->view.tickets, (QList<qint32>{57, 0, 57}));
     }
 
     // A backlog arrives a hundred messages a tick; each answer asks for the next from the event

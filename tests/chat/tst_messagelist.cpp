@@ -21,9 +21,9 @@
 namespace {
 const QString kLink = QStringLiteral("https://esempio.it/Pagina");
 const QString kCode = QStringLiteral("codice ABC-123 da copiare");
-const ChatMessage kLinkMessage{"14:05", 7, kLink, false, true, 0x00FF8400, 0x00FFFFFF};
-const ChatMessage kCodeMessage{"14:06", 0, kCode, false, false, 0x00F0E8E3, 0};
-const ChatMessage kPictureMessage{"14:07", 7, "a.png", true, false, 0x00FF8400, 0x00FFFFFF};
+const ChatMessage kLinkMessage{"14:05", 7, kLink, false, true, QColor(0, 132, 255), Qt::white};
+const ChatMessage kCodeMessage{"14:06", 0, kCode, false, false, QColor(227, 232, 240), Qt::black};
+const ChatMessage kPictureMessage{"14:07", 7, "a.png", true, false, QColor(0, 132, 255), Qt::white};
 
 // The texts of the menu that open() pops up, which is then closed.
 QStringList menuThatOpens(const std::function<void()> &open) {
@@ -217,11 +217,13 @@ private slots:
         list.resize(419, 435);
         list.show();
         for (int i = 0; i < 10000; ++i)
-            model.append({"14:05", i % 2, QString::number(i), false, false, 0x00FF8400, 0});
+            model.append(
+                {"14:05", i % 2, QString::number(i), false, false, QColor(0, 132, 255), Qt::black});
         const QString longText = QString(65000, u'x');
-        model.append({"14:06", 7, longText, false, false, 0x00FF8400, 0});
-        model.append({"14:07", 7, "broken.png", true, false, 0x00FF8400, 0});
-        model.append({"14:08", 7, "ftp://esempio.it/f", false, true, 0x00FF8400, 0});
+        model.append({"14:06", 7, longText, false, false, QColor(0, 132, 255), Qt::black});
+        model.append({"14:07", 7, "broken.png", true, false, QColor(0, 132, 255), Qt::black});
+        model.append(
+            {"14:08", 7, "ftp://esempio.it/f", false, true, QColor(0, 132, 255), Qt::black});
         for (const Qt::Key key : {Qt::Key_Home, Qt::Key_PageDown, Qt::Key_End, Qt::Key_Up})
             QTest::keyClick(&list, key);
         QVERIFY(!list.viewport()->grab().isNull());
@@ -255,7 +257,7 @@ private slots:
             for (int y = 0; y < stripes.height(); ++y)
                 stripes.setPixel(x, y, x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
         QVERIFY(stripes.save(m_app.filePath("TempImg/stripes.png")));
-        model.append({"14:07", 7, "stripes.png", true, false, 0x00FF8400, 0x00FFFFFF});
+        model.append({"14:07", 7, "stripes.png", true, false, QColor(0, 132, 255), Qt::white});
         const QImage shown = list.viewport()->grab().toImage();
         QCOMPARE(shown.devicePixelRatio(), scale);
         const QPoint inBubble = list.bubbleInViewport(0).topLeft();
@@ -309,7 +311,8 @@ private slots:
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
         for (int i = 0; i < 30; ++i)
-            model.append({"14:05", i % 2, QString::number(i), false, false, 0x00FF8400, 0});
+            model.append(
+                {"14:05", i % 2, QString::number(i), false, false, QColor(0, 132, 255), Qt::black});
         const QScrollBar *bar = list.verticalScrollBar();
         QCOMPARE((QList<int>{bar->isVisible(), bar->minimum(), bar->maximum(), bar->value()}),
                  (QList<int>{true, 416, 869, 869}));
@@ -330,7 +333,7 @@ private slots:
     void turnedPictureStandsUpright() {
         QVERIFY(writeFile(m_app.filePath("TempImg/girata.jpg"), jpegWithOrientation({160, 80}, 6)));
         MessageModel model;
-        model.append({"14:08", 7, "girata.jpg", true, false, 0x00FF8400, 0x00FFFFFF});
+        model.append({"14:08", 7, "girata.jpg", true, false, QColor(0, 132, 255), Qt::white});
         MessageList list(model);
         list.resize(419, 460);
         list.show();

@@ -1,4 +1,6 @@
+#include "ChatFakes.h"
 #include "FakeNotifications.h"
+#include "LoopbackServer.h"
 #include "PrivateSessionBus.h"
 #include "TestFiles.h"
 
@@ -10,6 +12,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <future>
 
 // True once the process has its own SIGTERM handler (the SigCgt mask of /proc), so that the
 // signal is no longer the default end of the process.
@@ -23,10 +26,13 @@ static bool catchesSigterm(qint64 pid) {
 // The real client process, installed in a folder of its own over a damaged file: it quits on
 // SIGTERM (as at a session logout) while the service keeps its first answer waiting, or while a
 // start-up box runs its own event loop, and leaves the file as it was. Started again while it
-// runs, it shows its chat, as its tray menu would, even on a desktop without a tray.
+// runs, it does what its tray menu's "Visualizza chat" does, even on a desktop without a tray.
 class TestClientProcess : public QObject {
     Q_OBJECT
 private slots:
+    // The tray hears of the ticket and of the chat's end from the chat window through main:
+    // started again while a chat is open, the client shows it and says nothing; once the service
+    // has ended the chat, the balloon says so, and a start again says there is no chat.
     void secondStartShowsTheRunningChat() {
         PrivateSessionBus bus;
         QVERIFY(bus.isRunning());
@@ -36,29 +42,46 @@ private slots:
         const QDir app(root.filePath("app"));
         QVERIFY(app.mkpath(".") &&
                 QFile::copy(QStringLiteral(BRENNO_EXECUTABLE), app.filePath("brenno")));
-        // Takes connections and never answers: the client has no chat yet.
-        QTcpServer service;
-        QVERIFY(service.listen(QHostAddress::LocalHost));
+        // Ticket 57; the chat's first poll is held until the test lets the service end it.
+        std::promise<void> endChat;
+        const std::shared_future<void> chatEnds = endChat.get_future().share();
+        LoopbackServer service;
+        service.server().Post(
+            ".*", [chatEnds](const httplib::Request &request, httplib::Response &response) {
+                const bool ticket = request.body.find("getticket") != std::string::npos;
+                if (!ticket)
+                    chatEnds.wait_for(std::chrono::seconds(60));
+                const QString answer = ticket ? Answers::status("getticket", "OK", "<id>57</id>")
+                                              : Answers::status("getchat", "noticket");
+                response.set_content(answer.toStdString(), "text/xml; charset=utf-8");
+            });
+        service.start();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("BRENNO_SERVICE_URL",
-                           "http://127.0.0.1:" + QString::number(service.serverPort()));
+        environment.insert("BRENNO_SERVICE_URL", QString::fromStdString(service.baseUrl()));
         environment.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
         environment.insert("XDG_RUNTIME_DIR", root.path());
         QProcess running;
         running.setProcessEnvironment(environment);
         running.start(app.filePath("brenno"), {"01234567890"});
-        // Asking for its ticket, it holds the lock and listens; the bound measures nothing.
-        QTRY_VERIFY_WITH_TIMEOUT(service.hasPendingConnections(), 60000);
-
-        QProcess second;
-        second.setProcessEnvironment(environment);
-        second.start(app.filePath("brenno"), {"01234567890"});
-        QVERIFY(second.waitForFinished(60000));
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 0);
+        const auto startAgain = [&] {
+            QProcess again;
+            again.setProcessEnvironment(environment);
+            again.start(app.filePath("brenno"), {"01234567890"});
+            return again.waitForFinished(60000) && again.exitStatus() == QProcess::NormalExit &&
+                   again.exitCode() == 0;
+        };
+        // Polling, it holds the ticket (its first poll comes 20 s after the ticket); the bounds
+        // measure nothing.
+        QTRY_VERIFY_WITH_TIMEOUT(service.requests().size() == 2, 60000);
+        QVERIFY(startAgain());
+        endChat.set_value();
         QTRY_COMPARE_WITH_TIMEOUT(notifications.calls.size(), 1, 60000);
-        QCOMPARE(std::get<3>(notifications.calls[0]), "Solmara Chat");
-        QCOMPARE(std::get<4>(notifications.calls[0]), "Nessuna chat attiva.");
+        QVERIFY(startAgain());
+        QTRY_COMPARE_WITH_TIMEOUT(notifications.calls.size(), 2, 60000);
+        for (const Notification &said : notifications.calls)
+            QCOMPARE(std::get<3>(said), "Solmara Chat");
+        QCOMPARE(std::get<4>(notifications.calls[0]), "Chat terminata.");
+        QCOMPARE(std::get<4>(notifications.calls[1]), "Nessuna chat attiva.");
         QCOMPARE(running.state(), QProcess::Running);
         ::kill(pid_t(running.processId()), SIGTERM);
         QVERIFY(running.waitForFinished());

@@ -3,6 +3,7 @@
 
 #include "chat/ChatSession.h"
 #include "chat/LiveChatService.h"
+#include "core/AppState.h"
 
 #include <QTest>
 

@@ -3,7 +3,6 @@
 #include "chat/ChatService.h"
 #include "chat/ChatView.h"
 #include "chat/PollTimer.h"
-#include "core/AppState.h"
 #include "core/Clock.h"
 
 #include <QRegularExpression>
@@ -110,8 +109,8 @@ struct FakeChatService : ChatService, EffectWriter {
     }
 };
 
-// The chat window, and the tray the session tells when the chat ends.
-struct FakeChatView : ChatView, TrayNotifier, EffectWriter {
+// The chat window, which also hands the ticket and the balloons on to the tray.
+struct FakeChatView : ChatView, EffectWriter {
     using EffectWriter::EffectWriter;
 
     bool shown = false, startWorks = true, programRuns = false, captureWorks = true;
@@ -129,14 +128,13 @@ struct FakeChatView : ChatView, TrayNotifier, EffectWriter {
     void hideWindow() override { note("hide"); }
     void showAsForMessage() override { note("show in corner"); }
     void beep() override { note("beep"); }
-    // "bubble 14:05 7 ff8400/ffffff Testo=ciao", " (link)" after a link.
+    // "bubble 14:05 7 #0084ff/#ffffff Testo=ciao", " (link)" after a link.
     void addMessage(const ChatMessage &m) override {
         messages << m;
         if (m_log) // formatting would weigh on a benchmark
             note(QStringLiteral("bubble %1 %2 %3/%4 %5=%6%7")
-                     .arg(m.time, QString::number(m.idOperatore), QString::number(m.backColor, 16),
-                          QString::number(m.foreColor, 16),
-                          m.isPicture ? "ImmagineAttach" : "Testo", m.text,
+                     .arg(m.time, QString::number(m.idOperatore), m.backColor.name(),
+                          m.foreColor.name(), m.isPicture ? "ImmagineAttach" : "Testo", m.text,
                           m.isLink ? " (link)" : ""));
     }
     // Not logged: they change with every request, whatever it causes.
@@ -161,8 +159,10 @@ struct FakeChatView : ChatView, TrayNotifier, EffectWriter {
     }
     bool startProgram(const QString &path) override { return note("start " + path, startWorks); }
     bool programRunning() const override { return programRuns; }
-    void endProcess() override { note("end process"); }
-    void ShowMessageTray(const QString &text) override { note("balloon " + text); }
+    // Not logged: the effects of a new ticket show in the requests that follow.
+    QList<qint32> tickets;
+    void ticketChanged(qint32 idTicket) override { tickets << idTicket; }
+    void showBalloon(const QString &text) override { note("balloon " + text); }
 };
 
 struct FakePollTimer : PollTimer, EffectWriter {

@@ -1,4 +1,3 @@
-#include "core/AppState.h"
 #include "tray/frmSysTray.h"
 
 #include <QApplication>
@@ -35,10 +34,10 @@ class TestTrayDesktop : public QObject {
 
 private slots:
     void initTestCase() {
-        AppState::instance().chatWindow = &m_chat;
-        AppState::instance().IdTicket = 5;
         m_tray = std::make_unique<frmSysTray>();
-        m_tray->setShowChat([this] { m_chat.show(); });
+        connect(m_tray.get(), &frmSysTray::showChat, &m_chat, &QWidget::show);
+        connect(m_tray.get(), &frmSysTray::hideChat, &m_chat, &QWidget::hide);
+        m_tray->setIdTicket(5);
         QVERIFY(QTest::qWaitFor([this] { return (m_icon = visibleTopLevel("QSystemTrayIconSys")); },
                                 30000));
     }
@@ -53,7 +52,7 @@ private slots:
     }
 
     void rightPressUnderTheBalloonOpensTheMenuAlone() {
-        AppState::instance().trayForm->ShowMessageTray(QStringLiteral("Chat terminata."));
+        m_tray->ShowMessageTray(QStringLiteral("Chat terminata."));
         QVERIFY(QTest::qWaitFor([] { return visibleTopLevel("QBalloonTip"); }, 30000));
         // A click taken for one on the balloon would show the chat.
         m_chat.hide();
