@@ -65,8 +65,10 @@ int main(int argc, char *argv[]) {
     AppState::instance().VatNumber = QStringLiteral("01234567890");
 
     ChatFrm window;
-    window.showForUser();
     auto *input = window.findChild<QLineEdit *>(QStringLiteral("TextMsg"));
+    window.show();
+    window.activateWindow();
+    input->setFocus();
     if (!runEventsUntil([input] { return input->hasFocus(); }, kWaitLimitMs)) {
         std::fprintf(stderr, "bench_input: the input box never took the focus\n");
         return 1;
