@@ -7,14 +7,14 @@
 #include "LocalService.h"
 #include "ServiceBacklog.h"
 
-#include "chat/ChatSession.h"
-#include "chat/LiveChatService.h"
 #include "core/AppState.h"
 #include "core/Clock.h"
 #include "core/ServiceProtocol.h"
 #include "service/Envelopes.h"
 #include "service/HttpExchange.h"
 #include "service/ServiceAddress.h"
+#include "session/ChatSession.h"
+#include "session/LiveChatService.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

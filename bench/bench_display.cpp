@@ -12,9 +12,9 @@
 #include "bubble/BubbleGeometry.h"
 #include "bubble/BubbleText.h"
 #include "bubble/ChatMessage.h"
-#include "chat/MessageList.h"
-#include "chat/MessageModel.h"
 #include "core/AppState.h"
+#include "messagelist/MessageList.h"
+#include "messagelist/MessageModel.h"
 
 #include <QApplication>
 #include <QDir>

@@ -5,8 +5,8 @@
 #include "ClipboardData.h"
 #include "ProcessStats.h"
 
-#include "chat/OutgoingPicture.h"
-#include "chat/PictureOffer.h"
+#include "outgoing/OutgoingPicture.h"
+#include "outgoing/PictureOffer.h"
 
 #include <QBuffer>
 #include <QFile>

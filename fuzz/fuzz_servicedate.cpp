@@ -1,5 +1,5 @@
 #include "FuzzText.h"
-#include "chat/ServiceDate.h"
+#include "session/ServiceDate.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FuzzedDataProvider input(data, size);

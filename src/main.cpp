@@ -3,7 +3,7 @@
 #include "app/ModuleMain.h"
 #include "app/QuitOnTerminationSignal.h"
 #include "chat/ChatFrm.h"
-#include "chat/DesktopSession.h"
+#include "outgoing/DesktopSession.h"
 #include "tray/frmSysTray.h"
 #include "widgets/MessageErrorBox.h"
 

@@ -1,14 +1,14 @@
 #include "chat/ChatFrm.h"
 
 #include "app/Units.h"
-#include "chat/LiveChatService.h"
-#include "chat/MessageList.h"
-#include "chat/ModuleScreenSnapshot.h"
-#include "chat/OutgoingPicture.h"
-#include "chat/PictureOffer.h"
-#include "chat/PicturePreview.h"
 #include "chat/WindowPlacement.h"
 #include "core/Clock.h"
+#include "messagelist/MessageList.h"
+#include "outgoing/ModuleScreenSnapshot.h"
+#include "outgoing/OutgoingPicture.h"
+#include "outgoing/PictureOffer.h"
+#include "outgoing/PicturePreview.h"
+#include "session/LiveChatService.h"
 #include "widgets/SetTopMost.h"
 
 #include <QApplication>

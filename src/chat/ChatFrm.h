@@ -1,9 +1,9 @@
 #pragma once
 
-#include "chat/ChatSession.h"
-#include "chat/ChatView.h"
-#include "chat/MessageModel.h"
-#include "chat/PollTimer.h"
+#include "messagelist/MessageModel.h"
+#include "session/ChatSession.h"
+#include "session/ChatView.h"
+#include "session/PollTimer.h"
 
 #include <QTimer>
 #include <QWidget>

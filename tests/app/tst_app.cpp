@@ -7,11 +7,11 @@
 #include "app/ErrorBox.h"
 #include "app/InstanceLock.h"
 #include "app/ModuleMain.h"
-#include "chat/ServiceDate.h"
 #include "core/AppState.h"
 #include "core/Clock.h"
 #include "core/DiagnosticLog.h"
 #include "service/DownloadFile.h"
+#include "session/ServiceDate.h"
 
 #include <QDir>
 #include <QLocale>

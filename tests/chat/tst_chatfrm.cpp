@@ -2,9 +2,9 @@
 #include "ClipboardData.h"
 
 #include "chat/ChatFrm.h"
-#include "chat/MessageList.h"
-#include "chat/MessageListGeometry.h"
 #include "core/AppState.h"
+#include "messagelist/MessageList.h"
+#include "messagelist/MessageListGeometry.h"
 
 #include <QAccessible>
 #include <QClipboard>

@@ -1,7 +1,7 @@
 #include "ChatFakes.h"
 
-#include "chat/ChatSession.h"
 #include "core/AppState.h"
+#include "session/ChatSession.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "Awaited.h"
 #include "PrivateSessionBus.h"
 
-#include "chat/DesktopSession.h"
-#include "chat/ModuleScreenSnapshot.h"
-#include "chat/PortalScreenshot.h"
+#include "outgoing/DesktopSession.h"
+#include "outgoing/ModuleScreenSnapshot.h"
+#include "outgoing/PortalScreenshot.h"
 
 #include <QFileInfo>
 #include <QImageReader>

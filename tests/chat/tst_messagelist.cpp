@@ -2,9 +2,9 @@
 #include "TestPictures.h"
 
 #include "bubble/ChatMessage.h"
-#include "chat/MessageList.h"
-#include "chat/MessageModel.h"
 #include "core/AppState.h"
+#include "messagelist/MessageList.h"
+#include "messagelist/MessageModel.h"
 #include "viewer/ImgFrm.h"
 
 #include <QAccessible>

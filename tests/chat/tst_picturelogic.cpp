@@ -3,9 +3,9 @@
 #include "TestPictures.h"
 
 #include "bubble/UprightPicture.h"
-#include "chat/OutgoingPicture.h"
-#include "chat/PictureOffer.h"
-#include "chat/PicturePreview.h"
+#include "outgoing/OutgoingPicture.h"
+#include "outgoing/PictureOffer.h"
+#include "outgoing/PicturePreview.h"
 
 #include <QBuffer>
 #include <QMimeData>

@@ -1,5 +1,5 @@
 #include "Awaited.h"
-#include "chat/ModuleScreenSnapshot.h"
+#include "outgoing/ModuleScreenSnapshot.h"
 
 #include <QGuiApplication>
 #include <QImageReader>

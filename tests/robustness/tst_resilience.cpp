@@ -1,9 +1,9 @@
 #include "ChatFakes.h"
 #include "LoopbackServer.h"
 
-#include "chat/ChatSession.h"
-#include "chat/LiveChatService.h"
 #include "core/AppState.h"
+#include "session/ChatSession.h"
+#include "session/LiveChatService.h"
 
 #include <QTest>
 

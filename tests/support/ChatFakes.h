@@ -1,9 +1,9 @@
 #pragma once
 
-#include "chat/ChatService.h"
-#include "chat/ChatView.h"
-#include "chat/PollTimer.h"
 #include "core/Clock.h"
+#include "session/ChatService.h"
+#include "session/ChatView.h"
+#include "session/PollTimer.h"
 
 #include <QRegularExpression>
 #include <QStringList>

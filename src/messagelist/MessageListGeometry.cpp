@@ -1,4 +1,4 @@
-#include "chat/MessageListGeometry.h"
+#include "messagelist/MessageListGeometry.h"
 
 #include "core/Numbers.h"
 

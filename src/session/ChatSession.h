@@ -1,6 +1,6 @@
 #pragma once
 
-#include "chat/OperationQueue.h"
+#include "session/OperationQueue.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "chat/OutgoingPicture.h"
+#include "outgoing/OutgoingPicture.h"
 
-#include "chat/ModuleScreenSnapshot.h"
+#include "outgoing/ModuleScreenSnapshot.h"
 
 #include <QPainter>
 

@@ -1,9 +1,9 @@
-#include "chat/ModuleScreenSnapshot.h"
+#include "outgoing/ModuleScreenSnapshot.h"
 
 #include "core/LinkFreePath.h"
 
-#include "chat/DesktopSession.h"
-#include "chat/PortalScreenshot.h"
+#include "outgoing/DesktopSession.h"
+#include "outgoing/PortalScreenshot.h"
 
 #include <QGuiApplication>
 #include <QImageWriter>

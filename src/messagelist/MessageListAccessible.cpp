@@ -1,7 +1,7 @@
-#include "chat/MessageListAccessible.h"
+#include "messagelist/MessageListAccessible.h"
 
-#include "chat/MessageAccessible.h"
-#include "chat/MessageList.h"
+#include "messagelist/MessageAccessible.h"
+#include "messagelist/MessageList.h"
 
 namespace {
 const QString kListName = QStringLiteral("Messaggi");

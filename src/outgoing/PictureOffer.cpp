@@ -1,7 +1,7 @@
-#include "chat/PictureOffer.h"
+#include "outgoing/PictureOffer.h"
 
 #include "bubble/UprightPicture.h"
-#include "chat/OutgoingPicture.h"
+#include "outgoing/OutgoingPicture.h"
 
 #include <QBuffer>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "chat/OperationQueue.h"
+#include "session/OperationQueue.h"
 
 #include <memory>
 #include <utility>

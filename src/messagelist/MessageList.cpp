@@ -1,13 +1,13 @@
-#include "chat/MessageList.h"
+#include "messagelist/MessageList.h"
 
 #include "app/Units.h"
 #include "bubble/BubblePainter.h"
 #include "bubble/BubbleText.h"
 #include "bubble/LinkTarget.h"
 #include "bubble/UprightPicture.h"
-#include "chat/MessageListAccessible.h"
-#include "chat/MessageListGeometry.h"
-#include "chat/MessageModel.h"
+#include "messagelist/MessageListAccessible.h"
+#include "messagelist/MessageListGeometry.h"
+#include "messagelist/MessageModel.h"
 #include "viewer/ImgFrm.h"
 
 #include <QAccessible>

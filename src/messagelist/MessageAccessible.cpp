@@ -1,7 +1,7 @@
-#include "chat/MessageAccessible.h"
+#include "messagelist/MessageAccessible.h"
 
-#include "chat/MessageList.h"
-#include "chat/MessageModel.h"
+#include "messagelist/MessageList.h"
+#include "messagelist/MessageModel.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "chat/DesktopSession.h"
+#include "outgoing/DesktopSession.h"
 
 namespace DesktopSession {
 

@@ -1,4 +1,4 @@
-#include "chat/PictureFileName.h"
+#include "outgoing/PictureFileName.h"
 
 #include <QDir>
 

@@ -1,4 +1,4 @@
-#include "chat/OutgoingText.h"
+#include "outgoing/OutgoingText.h"
 
 #include "core/Windows1252.h"
 

@@ -1,4 +1,4 @@
-#include "chat/PortalScreenshot.h"
+#include "outgoing/PortalScreenshot.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "chat/ChatService.h"
 #include "service/SoapTransport.h"
+#include "session/ChatService.h"
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
-#include "chat/PicturePreview.h"
+#include "outgoing/PicturePreview.h"
 
-#include "chat/PictureCrop.h"
+#include "outgoing/PictureCrop.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

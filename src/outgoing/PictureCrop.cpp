@@ -1,4 +1,4 @@
-#include "chat/PictureCrop.h"
+#include "outgoing/PictureCrop.h"
 
 namespace PictureCrop {
 

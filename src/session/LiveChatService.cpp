@@ -1,4 +1,4 @@
-#include "chat/LiveChatService.h"
+#include "session/LiveChatService.h"
 
 #include "service/DownloadFile.h"
 #include "service/FileUpload.h"

@@ -1,15 +1,7 @@
-#include "chat/ChatSession.h"
+#include "session/ChatSession.h"
 
 #include "bubble/BubbleColours.h"
 #include "bubble/TextHelpers.h"
-#include "chat/ChatService.h"
-#include "chat/ChatView.h"
-#include "chat/IsLink.h"
-#include "chat/OutgoingPicture.h"
-#include "chat/OutgoingText.h"
-#include "chat/PictureFileName.h"
-#include "chat/PollTimer.h"
-#include "chat/ServiceDate.h"
 #include "core/AppState.h"
 #include "core/Clock.h"
 #include "core/DiagnosticLog.h"
@@ -17,8 +9,16 @@
 #include "core/IsPlainFileName.h"
 #include "core/Numbers.h"
 #include "core/ServiceProtocol.h"
+#include "outgoing/OutgoingPicture.h"
+#include "outgoing/OutgoingText.h"
+#include "outgoing/PictureFileName.h"
 #include "service/Envelopes.h"
 #include "service/GetXmlValue.h"
+#include "session/ChatService.h"
+#include "session/ChatView.h"
+#include "session/IsLink.h"
+#include "session/PollTimer.h"
+#include "session/ServiceDate.h"
 
 #include <QDir>
 #include <QImage>

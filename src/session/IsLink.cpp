@@ -1,4 +1,4 @@
-#include "chat/IsLink.h"
+#include "session/IsLink.h"
 
 #include "bubble/LinkTarget.h"
 

@@ -1,4 +1,4 @@
-#include "chat/ServiceDate.h"
+#include "session/ServiceDate.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "chat/MessageModel.h"
+#include "messagelist/MessageModel.h"
 
 #include "bubble/LinkTarget.h"
 
