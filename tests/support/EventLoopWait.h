@@ -7,7 +7,8 @@
 #include <optional>
 
 // Runs the event loop until done() holds or timeoutMs have passed; false on time-out. It wakes
-// as soon as events come, so a benchmark measures the code, not a polling interval.
+// as soon as events come, so a benchmark measures the code, not a polling interval
+// (QTest::qWaitFor sleeps between its looks, and benchmarks link no Qt Test).
 template<typename Condition> bool runEventsUntil(Condition done, int timeoutMs = 120000) {
     QElapsedTimer clock;
     clock.start();
@@ -21,10 +22,11 @@ template<typename Condition> bool runEventsUntil(Condition done, int timeoutMs =
     return true;
 }
 
-// Starts an asynchronous call with a callback and waits for its answer.
-template<typename Result, typename Start> Result answerOf(Start start) {
+// Starts an asynchronous call with a callback and waits for its answer; Result's empty value when
+// none came within timeoutMs.
+template<typename Result, typename Start> Result answerOf(Start start, int timeoutMs = 120000) {
     std::optional<Result> answer;
     start([&answer](const Result &given) { answer = given; });
-    runEventsUntil([&answer] { return answer.has_value(); });
+    runEventsUntil([&answer] { return answer.has_value(); }, timeoutMs);
     return answer.value_or(Result{});
 }
