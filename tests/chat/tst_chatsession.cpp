@@ -12,7 +12,7 @@
 using namespace Qt::StringLiterals;
 
 enum class Send { Nothing, Text, Screenshot, Picture };
-enum class Fault { None, NoTicket, NoUpload, Taken, NoFolder, NoStart, Running, NoCapture };
+enum class Fault { None, NoTicket, NoUpload, NoFolder, NoStart, Running, NoCapture };
 
 namespace {
 const QString kCommand = QStringLiteral("[CMD]supremo");
@@ -153,10 +153,6 @@ private slots:
             captured + QStringList{"show for user", "warning Non è stato possibile catturare "
                                                     "l'immagine dello schermo. Nulla è stato "
                                                     "inviato all'operatore."});
-        act("picture in a second that has one: the next second", Send::Picture, Fault::Taken,
-            QStringList{"upload ROOT/app/TempImg/57_20240305140710.jpg",
-                        "tre:setchat 57 NTdfMjAyNDAzMDUxNDA3MTAuanBn 1"} +
-                polled);
         act("picture not uploaded: not announced, the customer told", Send::Picture,
             Fault::NoUpload, {"upload " + picture, "show for user", notSent});
         act("picture not written: nothing sent, the customer told", Send::Picture, Fault::NoFolder,
@@ -167,11 +163,8 @@ private slots:
         QFETCH(Fault, fault);
         QFETCH(bool, whole);
         QVERIFY(QFile(m_root.filePath("DAruzeve.exe")).open(QIODevice::WriteOnly));
-        const QDir pictures(AppState::instance().ApplicationFolder + "/TempImg");
-        if (fault == Fault::Taken)
-            QVERIFY(QFile(pictures.filePath("57_20240305140709.jpg")).open(QIODevice::WriteOnly));
         if (fault == Fault::NoFolder)
-            QVERIFY(QDir(pictures).removeRecursively());
+            QVERIFY(QDir(AppState::instance().ApplicationFolder + "/TempImg").removeRecursively());
         start();
         if (fault == Fault::NoTicket)
             m->service.answers["getticket"] =
