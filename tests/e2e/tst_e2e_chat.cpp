@@ -17,18 +17,16 @@
 
 #include <mutex>
 
-// The real client on a real X desktop against the real chat service, with a recording proxy
-// between them: one run through the main path, driven from the operator's side over the service's
-// JSON API and from the customer's side with the pointer and the keyboard (xdotool). The proxy
-// keeps the wire as one line per exchange, "call name=value ... -> name=value ...", the SOAP
-// values in the order sent; the test reads it with patterns.
+// The real client on a real X desktop against the real chat service through a recording proxy:
+// the main path, driven from the operator's side over the service's JSON API and from the
+// customer's with the pointer and the keyboard (xdotool). The proxy keeps one line per exchange,
+// "call name=value ... -> name=value ...", the SOAP values in the order sent.
 namespace {
 
 const QString kVat = QStringLiteral("01234567890");
-// Bounds on waits so that a fault ends the test instead of hanging it; they measure nothing.
-// The first getchat is due 20 s after start.
+// Bounds on waits so that a fault ends the test instead of hanging it; the first getchat is
+// due 20 s after start.
 constexpr int kGuardMs = 90000;
-const QStringList kFindChat = {"search", "--onlyvisible", "--name", "^Servizio clienti Quintaro$"};
 
 // "call name=value ...": the first element inside the envelope's Body names the call, its
 // children carry the values; empty for anything else.
@@ -44,16 +42,12 @@ QString soapCall(const std::string &xml) {
     return call.join(' ');
 }
 
-// xdotool's output lines as NAME=value pairs, as --shell writes them; a window id is a bare name.
-QMap<QString, int> xdotool(const QStringList &arguments) {
+// The ids of the visible windows with this caption.
+QStringList windows(const QString &caption) {
     QProcess tool;
-    tool.start("xdotool", arguments);
+    tool.start("xdotool", {"search", "--onlyvisible", "--name", '^' + caption + '$'});
     tool.waitForFinished(kGuardMs);
-    QMap<QString, int> values;
-    for (const QString &line : QString::fromUtf8(tool.readAllStandardOutput()).split('\n'))
-        values.insert(line.section('=', 0, 0), line.section('=', 1).toInt());
-    values.remove(QString());
-    return values;
+    return QString::fromUtf8(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -112,11 +106,11 @@ class TestE2eChat : public QObject {
     // Clicks the chat window's input box, TextMsg, at its centre, then does `then`.
     int clickTheBoxThen(const QStringList &then) {
         const QPoint box = QPoint(3232, 8332) / Units::kTwipsPerPixel;
-        return QProcess::execute("xdotool",
-                                 QStringList{"mousemove", "--window", xdotool(kFindChat).firstKey(),
-                                             QString::number(box.x()), QString::number(box.y()),
-                                             "click", "1"} +
-                                     then);
+        return QProcess::execute(
+            "xdotool",
+            QStringList{"mousemove", "--window", windows("Servizio clienti Quintaro").value(0),
+                        QString::number(box.x()), QString::number(box.y()), "click", "1"} +
+                then);
     }
 
 private slots:
@@ -126,8 +120,7 @@ private slots:
                                  {"--memory", "--open-ticket", kVat}, kGuardMs),
                  m_service.readStandardError().data());
         m_ticket = '/' + QString::number(operatorCall("").value("tickets")[0]["id"].toInt());
-        // Read through a content reader: httplib refuses form bodies over 8 KiB on the plain
-        // path, and an upload is far larger.
+        // A content reader, as httplib refuses form bodies over 8 KiB otherwise.
         m_proxy.server().Post(".*", [this](const httplib::Request &req, httplib::Response &res,
                                            const httplib::ContentReader &content) {
             std::string body;
@@ -156,8 +149,8 @@ private slots:
     }
 
     void mainPath() {
-        // The operator's message, waiting before the client starts, comes with its first getchat
-        // and is marked read right after; then the window shows.
+        // The operator's message, waiting before the start, comes with the first getchat and is
+        // marked read right after; then the window shows.
         const QString ticket = m_ticket.mid(1);
         const QString greeting = QString::number(
             operatorCall("/messages", R"({"testo": "Buongiorno, posso aiutarla?"})")["id"].toInt());
@@ -171,7 +164,7 @@ private slots:
                            " -> .* testo=Buongiorno, posso aiutarla\\? id=" + greeting +
                            " idoperatore=[1-9]"),
                  1);
-        QTRY_COMPARE_WITH_TIMEOUT(xdotool(kFindChat).size(), 1, kGuardMs);
+        QTRY_COMPARE_WITH_TIMEOUT(windows("Servizio clienti Quintaro").size(), 1, kGuardMs);
 
         // The operator's picture is fetched once, after its message was delivered and marked read.
         const QByteArray bytes = bytesOf(m_root.filePath("picture.png"));
@@ -184,8 +177,7 @@ private slots:
         QCOMPARE(awaitLine("^getchat .* status=OK .* id=" + id + ' '), fetched - 2);
         QCOMPARE(wire()[fetched - 1], "setreadchat id=" + id + " -> setreadchatResponse status=OK");
 
-        // Typed text goes up in Windows-1252.
-        // "type" takes every word after it as text, so the Return key goes on its own.
+        // Typed text goes up in Windows-1252; "type" takes every word after it, so Return apart.
         QCOMPARE(clickTheBoxThen({"type", "buongiorno"}), 0);
         QCOMPARE(QProcess::execute("xdotool", {"key", "Return"}), 0);
         const qsizetype said = awaitLine("^setchat ");
@@ -194,9 +186,8 @@ private slots:
                                    " testo=" + Windows1252::encode(u"buongiorno").toBase64() +
                                    " attach=0 -> setchatResponse status=OK");
 
-        // Ctrl+V with a picture on the X clipboard, "Invia" in the preview: it goes up as a JPEG
-        // at most 1920 pixels long and is announced as an attachment. xclip owns the clipboard
-        // until it ends, which QProcess makes it do.
+        // Ctrl+V with a picture on the X clipboard (xclip's while it runs), "Invia" in the
+        // preview: it goes up as a JPEG at most 1920 pixels long, announced as an attachment.
         QProcess clipboard;
         clipboard.start("xclip", {"-quiet", "-selection", "clipboard", "-target", "image/png",
                                   "-in", m_root.filePath("picture.png")});
@@ -204,12 +195,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             (owned += clipboard.readAllStandardError()).contains("Waiting for"), kGuardMs);
         QCOMPARE(clickTheBoxThen({"key", "ctrl+v"}), 0);
-        const QStringList findPreview{"search", "--onlyvisible", "--name", "^Invia immagine$"};
-        QTRY_COMPARE_WITH_TIMEOUT(xdotool(findPreview).size(), 1, kGuardMs);
+        QTRY_COMPARE_WITH_TIMEOUT(windows("Invia immagine").size(), 1, kGuardMs);
         // Return reaches "Invia" wherever the focus is in the preview.
-        QCOMPARE(QProcess::execute("xdotool", {"windowfocus", "--sync",
-                                               xdotool(findPreview).firstKey(), "key", "Return"}),
-                 0);
+        QCOMPARE(
+            QProcess::execute("xdotool", {"windowfocus", "--sync",
+                                          windows("Invia immagine").value(0), "key", "Return"}),
+            0);
         const QString upload =
             "^POST /RovizeveReravav/KD_API/Ticket/SendFileChat\\.php\\?filename=(" + ticket +
             "_\\d{14}\\.jpg) ";
@@ -222,8 +213,8 @@ private slots:
                                        " attach=1 -> setchatResponse status=OK");
         QCOMPARE(QImage(m_root.filePath("app/TempImg/" + jpeg), "JPEG").size(), QSize(1920, 960));
 
-        // The operator closes the ticket; SIGTERM then ends the client cleanly, and nothing
-        // started from its folder outlives it: pgrep answers 1 when no command line names it.
+        // The operator closes the ticket; SIGTERM ends the client cleanly, and nothing started
+        // from its folder outlives it (pgrep answers 1).
         QVERIFY(!operatorCall("/close", "").isEmpty());
         QVERIFY(awaitLine("^getchat .* -> \\w+ status=noticket$", sent) > 0);
         const QStringList fromFolder{"-f", m_root.filePath("app/")};

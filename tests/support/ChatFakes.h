@@ -56,13 +56,12 @@ struct Answers {
 };
 
 // Logs each request as "<endpoint suffix>:<operation> <parameter values in wire order>", e.g.
-// "tre:getchat 57 0 0 01234567890"; the text of setchat stays in Base64. Answers wait until the
-// test releases them, as a slow service would hold them.
+// "tre:getchat 57 0 0 01234567890", setchat's text in Base64. Answers wait until the test
+// releases them, as a slow service would hold them.
 struct FakeChatService : ChatService, EffectWriter {
     using EffectWriter::EffectWriter;
 
-    // Answers by operation, "OK" for those missing; getchat takes chatAnswers first, in turn.
-    // A probe answers "OK" for the path /ok only.
+    // By operation, "OK" for those missing; getchat takes chatAnswers first, in turn.
     QMap<QString, QString> answers{{"getticket", Answers::status("getticket", "OK", "<id>57</id>")},
                                    {"getchat", Answers::status("getchat", "NOMSG")}};
     QStringList chatAnswers;
@@ -70,8 +69,7 @@ struct FakeChatService : ChatService, EffectWriter {
     bool uploadWorks = true;
     std::deque<std::function<void()>> held;
 
-    // Releases the held answers in order, and those of the requests they lead to, until the
-    // session waits for nothing; a flat loop, however long the run.
+    // Until the session waits for nothing; a flat loop, however long the run.
     void answerAll() {
         while (!held.empty())
             answerNext();
@@ -97,12 +95,13 @@ struct FakeChatService : ChatService, EffectWriter {
         note("download " + fileName + " to " + path);
         held.push_back([done] { done(true); });
     }
+    // Half the bytes go out, then the answer comes.
     void uploadFile(const QString &path, Progress progress, Outcome done) override {
         note("upload " + path);
-        // Half the bytes go out, then the answer comes.
         held.push_back([progress] { progress(50, 100); });
         held.push_back([this, done] { done(uploadWorks); });
     }
+    // Only the path /ok answers "OK".
     void probeLink(const QUrl &a, Outcome done) override {
         note("probe " + a.url());
         held.push_back([done, ok = a.path() == "/ok"] { done(ok); });
@@ -119,6 +118,9 @@ struct FakeChatView : ChatView, EffectWriter {
     std::optional<bool> answerYes = true;
     std::function<void(bool)> openQuestion;
     QList<ChatMessage> messages;
+    // Not logged: they change with every request.
+    int pendingRequests = 0;
+    QList<qint64> uploadProgress; // sent, total, ...
 
     bool isShown() const override { return shown; }
     QString inputText() const override { return input; }
@@ -137,9 +139,6 @@ struct FakeChatView : ChatView, EffectWriter {
                           m.foreColor.name(), m.isPicture ? "ImmagineAttach" : "Testo", m.text,
                           m.isLink ? " (link)" : ""));
     }
-    // Not logged: they change with every request, whatever it causes.
-    int pendingRequests = 0;
-    QList<qint64> uploadProgress; // sent, total, ...
     void showPendingRequests(int count) override { pendingRequests = count; }
     void showUploadProgress(qint64 sent, qint64 total) override { uploadProgress << sent << total; }
     void showWarning(const QString &text) override { note("warning " + text); }
@@ -159,9 +158,7 @@ struct FakeChatView : ChatView, EffectWriter {
     }
     bool startProgram(const QString &path) override { return note("start " + path, startWorks); }
     bool programRunning() const override { return programRuns; }
-    // Not logged: the effects of a new ticket show in the requests that follow.
-    QList<qint32> tickets;
-    void ticketChanged(qint32 idTicket) override { tickets << idTicket; }
+    void ticketChanged(qint32 idTicket) override { note("ticket " + QString::number(idTicket)); }
     void showBalloon(const QString &text) override { note("balloon " + text); }
 };
 
