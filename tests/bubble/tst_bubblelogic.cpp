@@ -52,14 +52,11 @@ private slots:
         QTEST(int(CountWrappedLines(maxWidth, text)), "lines");
     }
 
-    void hardLinesGiveTheHeight() {
-        const auto l = layoutText(4000, u"a\n\rb"_s, 1); // LF CR: two breaks
+    // LF CR is two breaks; a picture's product needs more than 32 bits, a billion twips is capped.
+    void heights() {
+        const auto l = layoutText(4000, u"a\n\rb"_s, 1);
         QCOMPARE(QList({l.textWidth, l.textHeight, l.shapeWidth, l.shapeHeight, l.controlHeight}),
                  QList({4000, 735, 4210, 850, 900}));
-    }
-
-    void hugePictureHeightsStayInRange() {
-        // The product needs more than 32 bits; a billion twips tall is capped.
         QCOMPARE(layoutPicture(15000, 444614, 2415).thumbnailHeight, 143166);
         QCOMPARE(layoutPicture(1, 1'000'000'000, 540).thumbnailHeight, 100'000'000);
     }

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QColor>
+#include <QDataStream>
 #include <QImage>
 #include <QPainter>
 
@@ -44,18 +45,11 @@ inline QByteArray jpegWithOrientation(QSize size, quint16 orientation, quint32 d
     QBuffer jpeg;
     if (!jpeg.open(QIODevice::WriteOnly) || !quadrants(size).save(&jpeg, "jpeg", 100))
         return {};
-    QByteArray exif("Exif\0\0MM\0\x2a", 10);
-    for (int shift : {24, 16, 8, 0})
-        exif += char(directory >> shift);
-    exif += QByteArray::fromHex("0001"
-                                "0112"
-                                "0003"
-                                "00000001");
-    exif += char(orientation >> 8);
-    exif += char(orientation);
-    exif += QByteArray(2, 0) + QByteArray(4, 0); // value padding, no next directory
-    const int length = int(exif.size()) + 2;
-    const QByteArray segment = QByteArray("\xff\xe1") + char(length >> 8) + char(length) + exif;
-    QByteArray bytes = jpeg.data();
-    return bytes.insert(2, segment);
+    QByteArray exif("Exif\0\0MM\0\x2a", 10), segment("\xff\xe1", 2);
+    // One value, padded; no next directory.
+    QDataStream(&exif, QIODevice::Append)
+        << directory << quint16(1) << quint16(0x0112) << quint16(3) << quint32(1) << orientation
+        << quint16(0) << quint32(0);
+    QDataStream(&segment, QIODevice::Append) << quint16(exif.size() + 2);
+    return jpeg.buffer().insert(2, segment + exif);
 }

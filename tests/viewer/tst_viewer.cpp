@@ -19,26 +19,26 @@ class TestViewer : public QObject {
     }
 
 private slots:
-    void captionAndDesignSize() {
-        QCOMPARE(m_viewer.windowTitle(), QStringLiteral("Immagine"));
-        QCOMPARE(m_viewer.size(), QSize(1039, 786));
-    }
-
     void sizesNeverGoNegative() {
         QCOMPARE(ViewerGeometry::shownPictureSize(60, QSize(2, 1)), QSizeF(0, 0));
         QCOMPARE(ViewerGeometry::resizedPictureSize(3000, 200), QSizeF(3000, 0));
     }
 
+    // "Immagine" opens at its design size; a picture spans its width, then after a resize fills
+    // the window less a 20 px strip at the bottom. A picture without width is not shown.
     void showImgSpansTheWidthThenFillsTheWindow() {
+        QCOMPARE(m_viewer.windowTitle(), QStringLiteral("Immagine"));
+        QCOMPARE(m_viewer.size(), QSize(1039, 786));
         setOuterSize(QSize(600, 500));
-        QImage picture(644, 322, QImage::Format_RGB32);
+        const QImage picture(644, 322, QImage::Format_RGB32);
         m_viewer.ShowImg(picture);
         QVERIFY(!m_image->isHidden());
         QCOMPARE(m_image->geometry(), QRect(0, 0, 593, 297));
         QCOMPARE(m_image->pixmap().size(), picture.size());
-        // After a resize the picture fills the window less a 20 px strip at the bottom.
         setOuterSize(QSize(700, 400));
         QCOMPARE(m_image->geometry(), QRect(0, 0, 700, 380));
+        m_viewer.ShowImg(QImage());
+        QVERIFY(m_image->isHidden());
         m_viewer.hide();
     }
 };
