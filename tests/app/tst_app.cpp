@@ -22,8 +22,7 @@
 using Outcome = ModuleMain::Outcome;
 Q_DECLARE_METATYPE(Outcome)
 
-// An application folder "app" in a fresh folder, with its real lock and fakes for the message
-// box and the database reader; the reader answers only the two statements start-up runs.
+// An application folder "app" with its real lock, a fake message box and a fake database reader.
 struct StartUp : ErrorBox, AccessReader {
     StartUp() { QDir().mkdir(app); }
     void showError(const QString &title, const QString &text) override {
@@ -71,8 +70,7 @@ class TestApp : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { QLocale::setDefault(QLocale::c()); }
-    // setws.ini is created only when missing; a user's file is kept as it is. Over 64000 bytes
-    // it is scanned for "key=" in any section, the value in quotes.
+    // setws.ini is created only when missing; over 64000 bytes it is scanned for "key=" anywhere.
     void startUp_data() {
         QTest::addColumn<QString>("commandLine");
         QTest::addColumn<Settings>("settings");
@@ -149,8 +147,7 @@ private slots:
                      values);
     }
 
-    // The same folder spelt another way is still the same installation; a second start asks the
-    // running one to show its chat, and what a crashed one left at the socket's place is no bar.
+    // The same folder spelt another way is one installation; a crash's leftover socket is no bar.
     void oneInstancePerApplicationFolder() {
         StartUp startUp;
         QVERIFY(writeFile(InstanceLock::socketPath(startUp.app), "stale"));
@@ -165,8 +162,7 @@ private slots:
         QTRY_COMPARE(activations, 2);
     }
 
-    // Reads a file of brenno-mdbfixture (table Aziende): damaged files and helpers that hang are
-    // unreadable (a short limit gives one up quickly), and the file is never changed.
+    // Damaged files and hanging helpers are unreadable; the file is never changed.
     void readDatabase_data() {
         QTest::addColumn<QString>("column");
         QTest::addColumn<QVariant>("expected"); // invalid: unreadable
@@ -199,9 +195,7 @@ private slots:
         QCOMPARE(bytesOf(path), before);
     }
 
-    // Entries in call order, each cut to 4 KiB and one ? for each character windows-1252 lacks;
-    // nothing for an empty text or while the log is off. Log.txt becomes Log.old.txt before an
-    // entry would take it past 10 MiB; links in their place take no entry out of the folder.
+    // Cut to 4 KiB, in Windows-1252, Log.old.txt past 10 MiB, never through a link.
     void logEntries() {
         QTemporaryDir folder;
         const QString log = folder.filePath(QStringLiteral("Log.txt"));
@@ -245,8 +239,7 @@ private slots:
                      "/TempImg/foto.jpg\r\n");
     }
 
-    // A message's time as the system's regional settings or the explicit day-first forms write
-    // it; two-digit years fall in this century.
+    // Day first as the regional settings write it; two-digit years fall in this century.
     void serviceDate() {
         QCOMPARE(ServiceDate::parse(" 05/03/99 14:05 ", QLocale(QLocale::Italian, QLocale::Italy)),
                  QDateTime(QDate(2099, 3, 5), QTime(14, 5)));

@@ -14,8 +14,7 @@
 #include <csignal>
 #include <future>
 
-// True once the process has its own SIGTERM handler (the SigCgt mask of /proc), so that the
-// signal no longer ends it by default.
+// True once the process has its own SIGTERM handler (the SigCgt mask of /proc).
 static bool catchesSigterm(qint64 pid) {
     static const QRegularExpression mask("SigCgt:\\s*(\\w+)");
     const QByteArray status = bytesOf(QStringLiteral("/proc/%1/status").arg(pid));
@@ -31,9 +30,7 @@ struct Installed {
     const bool ok = app.mkpath(".") && QFile::copy(QStringLiteral(BRENNO_EXECUTABLE), program);
 };
 
-// The real client process: started again while it runs, it does what its tray menu's
-// "Visualizza chat" does, even on a desktop without a tray; it quits on SIGTERM (as at a session
-// logout) while an answer is awaited or a start-up box runs its own event loop.
+// The real client process: a second start acts as "Visualizza chat"; SIGTERM (a logout) ends it.
 class TestClientProcess : public QObject {
     Q_OBJECT
 private slots:
@@ -99,8 +96,7 @@ private slots:
         QTest::newRow("binary setws.ini over 64000 bytes, the first answer awaited")
             << "setws.ini" << QByteArray::fromHex("00ff0d5b5d3d0a80fe1a9d").repeated(8000)
             << QStringList{"01234567890"} << true << 0;
-        // Without brenno-dbread beside the client no database can be read; exit code 1, as when
-        // the user dismisses the box.
+        // No brenno-dbread beside the client: no database can be read; 1 as when the box is closed.
         QTest::newRow("settings database unreadable: in its box")
             << "../SetLKT10.mdb" << QByteArray("not a database") << QStringList() << false << 1;
     }

@@ -9,9 +9,8 @@
 
 #include <thread>
 
-// The chat session with its real HTTP adapter against a service that answers later than the
-// client waits, then goes away and comes back: it keeps what the customer typed, never takes a
-// late message (it would mark it read) and picks up after the last message it saw.
+// The session with its real adapter against a late, then absent service: nothing typed is lost,
+// no late message taken (it would be marked read), and it picks up after the last one it saw.
 class TestResilience : public QObject {
     Q_OBJECT
 private slots:

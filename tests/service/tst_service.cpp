@@ -34,8 +34,7 @@ constexpr char kMalformed[] = "<S:E xmlns:S='s'><S:B><status>OK</status><id>1</d
 
 enum class Serve { NotFound, Broken, ChunkedOverTheLimit, SameOrigin, OtherOrigin };
 
-// Answers each request with its head as written (cpp-httplib writes only the standard reason
-// phrases), then drips one byte of body every 200 ms for ever.
+// Answers with its head as written (cpp-httplib knows only standard reasons), then a byte/200 ms.
 class RawPeer : public QTcpServer {
 public:
     explicit RawPeer(const QByteArray &head) {
@@ -228,8 +227,7 @@ private slots:
         QCOMPARE(uploaded(writePicture({})).text, u"Errore file"_s);
     }
 
-    // An exchange allowed 1 MiB of body, 2 s of silence and 4 s in all (a silent peer is met in
-    // the resilience test), or a probe, whose status text alone decides.
+    // An exchange allowed 1 MiB, 2 s of silence and 4 s in all; a probe, by its status text alone.
     void rawPeer_data() {
         QTest::addColumn<QByteArray>("head");
         QTest::addColumn<bool>("probe");
@@ -261,8 +259,7 @@ private slots:
         QCOMPARE(peer.received.left(peer.received.indexOf("\r\n")), "GET /a HTTP/1.1"_ba);
     }
 
-    // A flood gets no further than the 16 MiB cap and the kernel's buffers (6 MiB on loopback):
-    // nothing reads ahead of a busy exchange.
+    // Nothing reads ahead of a busy exchange: 16 MiB cap + kernel buffers (6 MiB on loopback).
     void floodIsNotReadAhead() {
         std::atomic<size_t> pushed{0};
         m_server->server().Post(kChatTrePath, [&pushed](const httplib::Request &, auto &res) {
@@ -275,8 +272,7 @@ private slots:
         QVERIFY2(pushed < 32u << 20, qPrintable(QString::number(pushed >> 20) + " MiB"));
     }
 
-    // The name goes into the query so that the service decodes exactly it; a redirect is
-    // followed only on the service's own host and port.
+    // The name goes whole into the query; a redirect is followed only on the same host and port.
     void download_data() {
         QTest::addColumn<Serve>("how");
         QTest::addColumn<bool>("stored");
