@@ -14,8 +14,7 @@
 #include <csignal>
 #include <future>
 
-// True once the process has its own SIGTERM handler (the SigCgt mask of /proc), so that the
-// signal is no longer the default end of the process.
+// True once the process has its own SIGTERM handler (the SigCgt mask of /proc).
 static bool catchesSigterm(qint64 pid) {
     static const QRegularExpression mask("SigCgt:\\s*(\\w+)");
     const QByteArray status = bytesOf(QStringLiteral("/proc/%1/status").arg(pid));
@@ -23,57 +22,57 @@ static bool catchesSigterm(qint64 pid) {
     return (caught.toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
 }
 
-// The real client process, installed in a folder of its own over a damaged file: it quits on
-// SIGTERM (as at a session logout) while the service keeps its first answer waiting, or while a
-// start-up box runs its own event loop, and leaves the file as it was. Started again while it
-// runs, it does what its tray menu's "Visualizza chat" does, even on a desktop without a tray.
+// The real client, copied into a folder of its own as an installation has it.
+struct Installed {
+    QTemporaryDir root;
+    const QDir app{root.filePath("app")};
+    const QString program = app.filePath("brenno");
+    const bool ok = app.mkpath(".") && QFile::copy(QStringLiteral(BRENNO_EXECUTABLE), program);
+};
+
+// The real client process: a second start acts as "Visualizza chat"; SIGTERM (a logout) ends it.
 class TestClientProcess : public QObject {
     Q_OBJECT
 private slots:
-    // The tray hears of the ticket and of the chat's end from the chat window through main:
-    // started again while a chat is open, the client shows it and says nothing; once the service
-    // has ended the chat, the balloon says so, and a start again says there is no chat.
+    // The tray hears of the ticket and of the chat's end from the chat window through main.
     void secondStartShowsTheRunningChat() {
         PrivateSessionBus bus;
-        QVERIFY(bus.isRunning());
         FakeNotifications notifications;
-        QVERIFY(notifications.registerOn(bus.connect("desktop")));
-        QTemporaryDir root;
-        const QDir app(root.filePath("app"));
-        QVERIFY(app.mkpath(".") &&
-                QFile::copy(QStringLiteral(BRENNO_EXECUTABLE), app.filePath("brenno")));
+        QVERIFY(bus.isRunning() && notifications.registerOn(bus.connect("desktop")));
+        Installed client;
+        QVERIFY(client.ok);
         // Ticket 57; the chat's first poll is held until the test lets the service end it.
         std::promise<void> endChat;
         const std::shared_future<void> chatEnds = endChat.get_future().share();
         LoopbackServer service;
-        service.server().Post(
-            ".*", [chatEnds](const httplib::Request &request, httplib::Response &response) {
-                const bool ticket = request.body.find("getticket") != std::string::npos;
-                if (!ticket)
-                    chatEnds.wait_for(std::chrono::seconds(60));
-                const QString answer = ticket ? Answers::status("getticket", "OK", "<id>57</id>")
-                                              : Answers::status("getchat", "noticket");
-                response.set_content(answer.toStdString(), "text/xml; charset=utf-8");
-            });
+        service.server().Post(".*", [chatEnds](const httplib::Request &request, auto &response) {
+            const bool ticket = request.body.find("getticket") != std::string::npos;
+            if (!ticket)
+                chatEnds.wait_for(std::chrono::seconds(60));
+            const QString answer = ticket ? Answers::status("getticket", "OK", "<id>57</id>")
+                                          : Answers::status("getchat", "noticket");
+            response.set_content(answer.toStdString(), "text/xml; charset=utf-8");
+        });
         service.start();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("BRENNO_SERVICE_URL", QString::fromStdString(service.baseUrl()));
         environment.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
-        environment.insert("XDG_RUNTIME_DIR", root.path());
-        QProcess running;
-        running.setProcessEnvironment(environment);
-        running.start(app.filePath("brenno"), {"01234567890"});
+        environment.insert("XDG_RUNTIME_DIR", client.root.path());
+        const auto start = [&](QProcess &process) {
+            process.setProcessEnvironment(environment);
+            process.start(client.program, {"01234567890"});
+        };
         const auto startAgain = [&] {
             QProcess again;
-            again.setProcessEnvironment(environment);
-            again.start(app.filePath("brenno"), {"01234567890"});
+            start(again);
             return again.waitForFinished(60000) && again.exitStatus() == QProcess::NormalExit &&
                    again.exitCode() == 0;
         };
-        // Polling, it holds the ticket (its first poll comes 20 s after the ticket); the bounds
-        // measure nothing.
+        QProcess running;
+        start(running);
+        // Its first poll comes 20 s after the ticket; the bounds measure nothing.
         QTRY_VERIFY_WITH_TIMEOUT(service.requests().size() == 2, 60000);
-        QVERIFY(startAgain());
+        QVERIFY(startAgain()); // shows the chat, says nothing
         endChat.set_value();
         QTRY_COMPARE_WITH_TIMEOUT(notifications.calls.size(), 1, 60000);
         QVERIFY(startAgain());
@@ -87,18 +86,17 @@ private slots:
         QVERIFY(running.waitForFinished());
     }
 
+    // Damaged files are left as they were.
     void sigtermEndsTheClient_data() {
         QTest::addColumn<QString>("name"); // in the application folder
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("asked"); // the service has been asked when SIGTERM comes
         QTest::addColumn<int>("exitCode");
-        // Over 64000 bytes the settings file is scanned line by line.
         QTest::newRow("binary setws.ini over 64000 bytes, the first answer awaited")
             << "setws.ini" << QByteArray::fromHex("00ff0d5b5d3d0a80fe1a9d").repeated(8000)
             << QStringList{"01234567890"} << true << 0;
-        // Without brenno-dbread beside the client no database can be read; exit code 1, as when
-        // the user dismisses the box.
+        // No brenno-dbread beside the client: no database can be read; 1 as when the box is closed.
         QTest::newRow("settings database unreadable: in its box")
             << "../SetLKT10.mdb" << QByteArray("not a database") << QStringList() << false << 1;
     }
@@ -107,31 +105,25 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, arguments);
         QFETCH(bool, asked);
-        QTemporaryDir root;
-        const QDir app(root.filePath("app"));
-        QVERIFY(app.mkpath(".") && writeFile(app.filePath(name), bytes));
-        QVERIFY(QFile::copy(QStringLiteral(BRENNO_EXECUTABLE), app.filePath("brenno")));
-        // Takes connections and never answers.
-        QTcpServer service;
+        Installed client;
+        QVERIFY(client.ok && writeFile(client.app.filePath(name), bytes));
+        QTcpServer service; // takes connections and never answers
         QVERIFY(service.listen(QHostAddress::LocalHost));
         qputenv("BRENNO_SERVICE_URL",
                 "http://127.0.0.1:" + QByteArray::number(service.serverPort()));
-        QProcess client;
-        client.start(app.filePath("brenno"), arguments);
+        QProcess process;
+        process.start(client.program, arguments);
         // Until the program runs, /proc shows the handlers of the fork of this test.
-        QVERIFY(client.waitForStarted());
-        // A guard against a client that never gets there; nothing is measured against it.
+        QVERIFY(process.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(
-            catchesSigterm(client.processId()) && service.hasPendingConnections() == asked, 60000);
-
-        ::kill(pid_t(client.processId()), SIGTERM);
-        QVERIFY(client.waitForFinished());
-        // A process the signal ends, not the client, has exit code 15.
-        QTEST(client.exitCode(), "exitCode");
-        QCOMPARE(bytesOf(app.filePath(name)), bytes);
+            catchesSigterm(process.processId()) && service.hasPendingConnections() == asked, 60000);
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished());
+        QTEST(process.exitCode(), "exitCode"); // the signal's own end would give 15
+        QCOMPARE(bytesOf(client.app.filePath(name)), bytes);
         // Start-up that ends in its box goes no further; damaged settings never switch the log on.
-        QCOMPARE(QFileInfo::exists(app.filePath("TempImg")), asked);
-        QVERIFY(!QFileInfo::exists(app.filePath("Log.txt")));
+        QCOMPARE(QFileInfo::exists(client.app.filePath("TempImg")), asked);
+        QVERIFY(!QFileInfo::exists(client.app.filePath("Log.txt")));
     }
 };
 

@@ -9,10 +9,8 @@
 
 #include <thread>
 
-// The chat session with its real HTTP adapter against a service that answers later than the
-// client waits, then goes away and comes back: it stays alive, keeps what the customer typed,
-// never takes a late message (it would mark it read) and picks up after the last message it
-// saw. Answers over the size cap meet the same path; tst_service shows the cap itself.
+// The session with its real adapter against a late, then absent service: nothing typed is lost,
+// no late message taken (it would be marked read), and it picks up after the last one it saw.
 class TestResilience : public QObject {
     Q_OBJECT
 private slots:
@@ -25,11 +23,10 @@ void TestResilience::misbehavingServiceIsSurvived() {
                   sent = Answers::status("setchat", "OK");
     const QString read = Answers::status("setreadchat", "OK"),
                   none = Answers::status("getchat", "NOMSG");
-    const QString primo = Answers::message({1, 7, "primo"});
-    const QString secondo = Answers::message({2, 7, "secondo"});
-    // The exchanges in order: each request as its operation and the last message read, the
-    // one marked read or the text, and its answer, an empty one late. The service is away
-    // for the second message typed.
+    const QString primo = Answers::message({1, 7, "primo"}),
+                  secondo = Answers::message({2, 7, "secondo"});
+    // Each request as its operation and the last message read, the one marked read or the text,
+    // and its answer, an empty one late; the service is away for the second message typed.
     const QStringList expected{"getticket", "getticket", "getchat 0", "setreadchat 1",
                                "getchat 1", "getticket", setChat,     "getticket",
                                "getticket", setChat,     "getchat 1", "setreadchat 2",
@@ -55,12 +52,11 @@ void TestResilience::misbehavingServiceIsSurvived() {
     FakeChatView view;
     FakePollTimer timer;
     FakeClock clock;
-    // Long enough for any loopback answer, short enough that a late one costs seconds.
-    LiveChatService live(3000);
+    LiveChatService live(3000); // enough for any loopback answer; a late one costs seconds
+
     ChatSession session(live, view, timer, clock);
 
-    // Each step waits behind the one before it in the session's queue; a request of the
-    // customer's that is done tells that the whole queue before it is done.
+    // A request of the customer's that is done tells that the whole queue before it is done.
     const auto sendAndWait = [&] {
         session.sendMessage();
         QTRY_COMPARE_WITH_TIMEOUT(view.pendingRequests, 0, 30000);
