@@ -23,8 +23,7 @@ constexpr auto kTre = "/RovizeveReravav/sync_connector/ws_chat_tre.php";
 constexpr auto kUpload = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php?filename=";
 constexpr auto kDownload = "/RovizeveReravav/KD_API/Ticket/downloadimg.php?nomefile=";
 constexpr auto kStartupVat = "11111111111"; // ticket 1, opened by --open-ticket
-// A generous guard so that a broken service fails the test instead of hanging it.
-constexpr int kGuardMs = 30000;
+constexpr int kGuardMs = 30000; // so that a broken service fails the test instead of hanging it
 const QByteArray kPng("\x89PNG\r\n\x1A\n", 8);
 
 // How a request departs from the one the console (on the client's routes, the client) makes.
@@ -36,7 +35,6 @@ struct Reply {
     std::string safety; // Content-Type, X-Content-Type-Options, Content-Security-Policy
 };
 
-// As the client uploads a file.
 QByteArray uploadBody(const QByteArray &bytes) {
     return "documento=" + UrlEncode(Base64().Encode(Windows1252::decode(bytes))).toLatin1();
 }
@@ -45,9 +43,8 @@ QByteArray uploadBody(const QByteArray &bytes) {
 
 Q_DECLARE_METATYPE(Departure)
 
-// The real service program as a child process on a port the system chooses, reached over plain
-// HTTP so that the tests see the statuses and bytes the client's transport hides. Each case
-// works on a ticket of its own.
+// The service program as a child process, over plain HTTP so that the tests see the statuses and
+// bytes the client's transport hides.
 class TestLocalService : public QObject {
     Q_OBJECT
 
@@ -59,27 +56,27 @@ class TestLocalService : public QObject {
     qint64 m_lastVat = 30000000000;
     qint32 m_rowTicket = 0;
 
-    // As the console calls: without a body a GET; a picture with its own type, anything else as
-    // JSON, with the operator's token, which the client's routes ignore.
+    // As the console calls: without a body a GET, else a POST of JSON, with the operator's token,
+    // which the client's routes ignore.
     Reply call(const std::string &path, const QByteArray &body = {}, Departure how = {}) {
         std::string token = m_service.token();
-        token.back() ^= how == Departure::WrongToken; // all but the last character right
+        token.front() ^= how == Departure::WrongToken;
         httplib::Headers headers{{"Authorization", "Bearer " + token}};
         if (how == Departure::ForeignHost)
             headers.emplace("Host", "evil.example:" + std::to_string(m_service.port()));
-        const char *type =
-            path.find("/pictures?") != std::string::npos ? "image/png" : "application/json";
         httplib::Client client("127.0.0.1", m_service.port());
         client.set_read_timeout(kGuardMs / 1000);
         const httplib::Result result =
-            body.isEmpty() ? client.Get(path, headers)
-                           : client.Post(path, headers, body.toStdString(),
-                                         how == Departure::TextPlain ? "text/plain" : type);
-        return !result ? Reply()
-                       : Reply{result->status, QByteArray::fromStdString(result->body),
-                               result->get_header_value("Content-Type") + ' ' +
-                                   result->get_header_value("X-Content-Type-Options") + ' ' +
-                                   result->get_header_value("Content-Security-Policy")};
+            body.isEmpty()
+                ? client.Get(path, headers)
+                : client.Post(path, headers, body.toStdString(),
+                              how == Departure::TextPlain ? "text/plain" : "application/json");
+        if (!result)
+            return {};
+        return {result->status, QByteArray::fromStdString(result->body),
+                result->get_header_value("Content-Type") + ' ' +
+                    result->get_header_value("X-Content-Type-Options") + ' ' +
+                    result->get_header_value("Content-Security-Policy")};
     }
     // A row on a ticket of its own, which the row's path and body then name.
     QTestData &newRow(const char *name) {
@@ -92,10 +89,8 @@ private slots:
     void initTestCase() { QVERIFY(m_service.start(BRENNO_SERVICE_PROGRAM, m_options, kGuardMs)); }
     void cleanupTestCase() { QCOMPARE(m_service.stop(kGuardMs), 0); } // also under the leak checker
 
-    // Who may call what: the operator's routes need the token, a write one of the types a
-    // browser does not send cross-site unasked, and every route a Host naming the service (the
-    // client, which sends no token, shows the rest end to end). Then what each route takes,
-    // stores and answers.
+    // Who may call what (the client's own calls show the rest end to end), then what each route
+    // takes, stores and hands the customer.
     void request_data() {
         QTest::addColumn<qint32>("ticket");
         QTest::addColumn<QString>("path");
@@ -109,7 +104,7 @@ private slots:
         const Departure none = Departure::None;
         const auto messages = [this] { return u"/api/tickets/%1/messages"_s.arg(m_rowTicket); };
         // C++17 evaluates each chain left to right: newRow picks the ticket the row then uses.
-        newRow("operator: token wrong in its last character")
+        newRow("operator: token wrong in its first character")
             << messages() << hi << Departure::WrongToken << 401 << any << any;
         newRow("operator: a write as text/plain")
             << messages() << hi << Departure::TextPlain << 415 << any << any;
@@ -118,6 +113,9 @@ private slots:
         newRow("customer: euro sign past a Base64 line")
             << kTre << BuildSetChat(QString(80, u'a') + u'\u20AC', m_rowTicket, false).toUtf8()
             << none << 200 << ok << "<testo>" + QByteArray(80, 'a') + "\u20AC</testo>";
+        newRow("customer: getticket of the row's VAT")
+            << kDue << BuildGetTicket(QString::number(m_lastVat)).toUtf8() << none << 200
+            << "<id>" + QByteArray::number(m_rowTicket) + "</id>" << any;
         newRow("customer: another customer's VAT")
             << kTre << BuildGetChat(m_rowTicket, 0, 0, kStartupVat).toUtf8() << none << 200
             << "<status>noticket</status>"_ba << any;
@@ -148,9 +146,14 @@ private slots:
         QVERIFY2(reply.body.contains(replyPart), reply.body);
         const QJsonDocument held = QJsonDocument::fromJson(
             call("/api/tickets/" + std::to_string(ticket) + "/messages").body);
-        QCOMPARE(held["messages"].toArray().size(), delivered.isEmpty() ? 0 : 1);
+        const QJsonArray messages = held["messages"].toArray();
+        QCOMPARE(messages.size(), delivered.isEmpty() ? 0 : 1);
         const QString vat = held["ticket"]["vat"].toString();
+        const int lastId = messages.isEmpty() ? 0 : messages[0]["id"].toInt();
         QVERIFY(call(kTre, BuildGetChat(ticket, 0, 0, vat).toUtf8()).body.contains(delivered));
+        // Nothing past what the customer has read.
+        QVERIFY(call(kTre, BuildGetChat(ticket, lastId, 0, vat).toUtf8())
+                    .body.contains("<status>nomsg</status>"));
     }
 
     // A picture comes back as it was sent and is not replaced. Whatever lies in the folder comes

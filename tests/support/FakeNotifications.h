@@ -19,7 +19,6 @@ class FakeNotifications : public QObject {
 public:
     QList<Notification> calls;
 
-    // Takes the service's name and path on the desktop's connection.
     bool registerOn(QDBusConnection desktop) {
         return desktop.registerService(QStringLiteral("org.freedesktop.Notifications")) &&
                desktop.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,

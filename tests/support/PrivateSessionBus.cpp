@@ -8,12 +8,9 @@ PrivateSessionBus::PrivateSessionBus() {
                    {QStringLiteral("--config-file=" PRIVATE_SESSION_BUS_CONF),
                     QStringLiteral("--address=unix:dir=") + m_folder.path(),
                     QStringLiteral("--print-address"), QStringLiteral("--nofork")});
-    while (m_daemon.waitForReadyRead(kStartPatienceMs)) {
-        if (m_daemon.canReadLine()) {
-            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-            return;
-        }
+    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(kStartPatienceMs)) {
     }
+    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
 }
 
 PrivateSessionBus::~PrivateSessionBus() {

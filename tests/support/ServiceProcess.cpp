@@ -12,18 +12,15 @@ ServiceProcess::~ServiceProcess() {
 }
 
 bool ServiceProcess::start(const QString &program, const QStringList &options, int guardMs) {
-    m_console.clear();
     m_process.start(program, QStringList{"--port", "0"} + options);
-    while (m_console.isEmpty()) {
-        while (!m_process.canReadLine()) {
-            if (!m_process.waitForReadyRead(guardMs))
-                return false;
-        }
+    while (m_process.canReadLine() || m_process.waitForReadyRead(guardMs)) {
         const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
-        if (line.startsWith(kConsoleLine))
+        if (line.startsWith(kConsoleLine)) {
             m_console = QUrl(line.mid(kConsoleLine.size()));
+            return m_console.port() > 0 && !token().empty();
+        }
     }
-    return m_console.port() > 0 && !token().empty();
+    return false;
 }
 
 int ServiceProcess::stop(int guardMs) {

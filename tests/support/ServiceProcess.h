@@ -14,12 +14,11 @@ class ServiceProcess {
 public:
     ~ServiceProcess();
 
-    // False when it printed no console address within guardMs.
+    // False without a console address printed within guardMs.
     bool start(const QString &program, const QStringList &options, int guardMs);
     // SIGTERM; the exit code of a normal exit, else -1.
     int stop(int guardMs);
 
-    QUrl consoleUrl() const { return m_console; } // with "#token=..."
     int port() const { return m_console.port(); }
     std::string token() const;
     // To 127.0.0.1, with the operator's token on every request.

@@ -1,5 +1,5 @@
-"""How the tests in Python end: within a time limit, on one line "FAIL: reason" and exit code 1
-for any failure, with their processes stopped under a bound of their own."""
+"""How the tests in Python end: within a time limit, a failure on one line "FAIL: reason" and exit
+code 1, their processes stopped under a bound of their own."""
 import signal
 import subprocess
 import sys

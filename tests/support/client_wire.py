@@ -1,5 +1,4 @@
-"""The client's side of the chat service's wire, for tests written in Python: the SOAP envelopes
-and the picture upload as the client sends them, and the values of an answer."""
+"""The chat service's wire as the client sends it, for tests written in Python."""
 import base64
 import urllib.error
 import urllib.parse
@@ -13,7 +12,7 @@ UPLOAD = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php?filename="
 
 
 def base64_lines(data):
-    """Base64 in lines of 72 characters ended by CRLF, as the client encodes."""
+    """In lines of 72 characters ended by CRLF, as the client encodes."""
     encoded = base64.b64encode(data).decode("ascii")
     return "\r\n".join(encoded[i:i + 72] for i in range(0, len(encoded), 72))
 
@@ -65,14 +64,9 @@ def upload(base_url, name, data, timeout):
 
 
 def soap_values(xml):
-    """The children of the answer's one element in the Body, by name; empty when it is no SOAP
-    answer."""
+    """The children of the answer's one element in the Body, by name; empty for no SOAP answer."""
     try:
-        root = ElementTree.fromstring(xml)
+        answer = ElementTree.fromstring(xml).find("{*}Body/*")
     except ElementTree.ParseError:
         return {}
-    body = next((e for e in root if e.tag.endswith("}Body")), None)
-    answer = next(iter(body), None) if body is not None else None
-    if answer is None:
-        return {}
-    return {child.tag.split("}")[-1]: child.text or "" for child in answer}
+    return {child.tag.split("}")[-1]: child.text or "" for child in ([] if answer is None else answer)}

@@ -4,11 +4,8 @@
 #include <QProcess>
 #include <QTest>
 
-// On a real X desktop with a tray host: the icon's menu driven by the pointer and the keyboard,
-// and a right press under the balloon the chat session asks for.
-
-// Waits for the desktop are bounded at 30 s on a loaded machine so that a fault ends the test;
-// they measure nothing.
+// On a real X desktop with a tray host: the icon's menu by pointer and keyboard, and a right press
+// under a balloon. Waits are bounded only so that a fault ends the test.
 static QWidget *visibleTopLevel(const char *className) {
     for (QWidget *widget : QApplication::topLevelWidgets())
         if (widget->isVisible() && qstrcmp(widget->metaObject()->className(), className) == 0)
@@ -19,25 +16,23 @@ static QWidget *visibleTopLevel(const char *className) {
 class TestTrayDesktop : public QObject {
     Q_OBJECT
     QWidget m_chat;
-    std::unique_ptr<frmSysTray> m_tray;
+    frmSysTray m_tray;
     QWidget *m_icon = nullptr;
 
-    // Pressing the icon also shows that the tray host embedded and mapped it.
     bool choose(int x, int y, const QStringList &keys) {
         return QProcess::execute("xdotool",
                                  {"mousemove", "--window", QString::number(m_icon->winId()),
                                   QString::number(x), QString::number(y), "click", "3"}) == 0 &&
-               QTest::qWaitFor([this] { return m_tray->mnuSysTray()->isVisible(); }, 30000) &&
+               QTest::qWaitFor([this] { return m_tray.mnuSysTray()->isVisible(); }, 30000) &&
                QProcess::execute("xdotool", QStringList{"key"} + keys) == 0 &&
-               QTest::qWaitFor([this] { return !m_tray->mnuSysTray()->isVisible(); }, 30000);
+               QTest::qWaitFor([this] { return !m_tray.mnuSysTray()->isVisible(); }, 30000);
     }
 
 private slots:
     void initTestCase() {
-        m_tray = std::make_unique<frmSysTray>();
-        connect(m_tray.get(), &frmSysTray::showChat, &m_chat, &QWidget::show);
-        connect(m_tray.get(), &frmSysTray::hideChat, &m_chat, &QWidget::hide);
-        m_tray->setIdTicket(5);
+        connect(&m_tray, &frmSysTray::showChat, &m_chat, &QWidget::show);
+        connect(&m_tray, &frmSysTray::hideChat, &m_chat, &QWidget::hide);
+        m_tray.setIdTicket(5);
         QVERIFY(QTest::qWaitFor([this] { return (m_icon = visibleTopLevel("QSystemTrayIconSys")); },
                                 30000));
     }
@@ -52,11 +47,11 @@ private slots:
     }
 
     void rightPressUnderTheBalloonOpensTheMenuAlone() {
-        m_tray->ShowMessageTray(QStringLiteral("Chat terminata."));
+        m_tray.ShowMessageTray(QStringLiteral("Chat terminata."));
         QVERIFY(QTest::qWaitFor([] { return visibleTopLevel("QBalloonTip"); }, 30000));
-        // A click taken for one on the balloon would show the chat.
         m_chat.hide();
-        // Below the icon's middle, where the balloon's arrow does not reach.
+        // Below the icon's middle, where the balloon's arrow does not reach; a click taken for
+        // one on the balloon would show the chat.
         QVERIFY(choose(m_icon->width() / 2, m_icon->height() * 3 / 4, {"Escape"}));
         QCoreApplication::processEvents(); // a balloon click settles in a later turn of the loop
         QVERIFY(!m_chat.isVisible());
