@@ -10,9 +10,9 @@
 #include "core/AppState.h"
 #include "core/Clock.h"
 #include "core/ServiceProtocol.h"
-#include "service/Envelopes.h"
-#include "service/HttpExchange.h"
-#include "service/ServiceAddress.h"
+#include "net/Envelopes.h"
+#include "net/HttpExchange.h"
+#include "net/ServiceAddress.h"
 #include "session/ChatSession.h"
 #include "session/LiveChatService.h"
 

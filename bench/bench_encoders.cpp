@@ -3,8 +3,8 @@
 // input.
 #include "BenchTable.h"
 
-#include "service/Base64.h"
-#include "service/UrlEncode.h"
+#include "net/Base64.h"
+#include "net/UrlEncode.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

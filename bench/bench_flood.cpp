@@ -7,7 +7,7 @@
 #include "ProcessStats.h"
 
 #include "core/ServiceProtocol.h"
-#include "service/SoapTransport.h"
+#include "net/SoapTransport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

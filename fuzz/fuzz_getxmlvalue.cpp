@@ -1,6 +1,6 @@
 #include "FuzzText.h"
 #include "core/AppState.h"
-#include "service/GetXmlValue.h"
+#include "net/GetXmlValue.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #include "FuzzText.h"
 #include "core/Windows1252.h"
-#include "service/UrlEncode.h"
+#include "net/UrlEncode.h"
 
 namespace {
 

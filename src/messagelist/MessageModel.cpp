@@ -1,7 +1,5 @@
 #include "messagelist/MessageModel.h"
 
-#include "bubble/LinkTarget.h"
-
 namespace {
 const QString kOperator = QStringLiteral("Operatore");
 const QString kCustomer = QStringLiteral("Cliente");
@@ -28,31 +26,12 @@ QVariant MessageModel::data(const QModelIndex &index, int role) const {
     const ChatMessage &shown = message(index.row());
     switch (role) {
     case Qt::DisplayRole:
-    case TextRole:
-        return shown.isPicture ? QString() : shown.text;
-    case SenderRole:
-        return QVariant::fromValue(shown.idOperatore != 0 ? Sender::Operator : Sender::Customer);
-    case TimeRole:
-        return shown.time;
-    case PictureRole:
-        return shown.isPicture ? shown.text : QString();
-    case LinkRole:
-        return shown.isLink && !shown.isPicture ? LinkTarget(shown.text) : QUrl();
+        return spokenContent(shown);
     case Qt::AccessibleTextRole:
         return senderAndTime(shown) + QStringLiteral(": ") + spokenContent(shown);
     default:
         return {};
     }
-}
-
-QHash<int, QByteArray> MessageModel::roleNames() const {
-    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
-    names.insert({{TextRole, "text"},
-                  {SenderRole, "sender"},
-                  {TimeRole, "time"},
-                  {PictureRole, "picture"},
-                  {LinkRole, "link"}});
-    return names;
 }
 
 QString MessageModel::senderAndTime(const ChatMessage &message) {

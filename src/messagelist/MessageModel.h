@@ -11,25 +11,14 @@
 class MessageModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    enum Role {
-        TextRole = Qt::UserRole + 1, // empty for a picture
-        SenderRole,                  // a Sender
-        TimeRole,                    // "HH:mm"
-        PictureRole,                 // the file name in the picture folder, empty for a text
-        LinkRole,                    // the QUrl a click opens, invalid for anything but a link
-    };
-    Q_ENUM(Role)
-    enum class Sender { Customer, Operator };
-    Q_ENUM(Sender)
-
     explicit MessageModel(QObject *parent = nullptr);
 
     void append(const ChatMessage &message);
     const ChatMessage &message(int row) const { return m_messages[size_t(row)]; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
+    // Qt's standard roles only, for any view: the text, and what a screen reader says.
     QVariant data(const QModelIndex &index, int role) const override;
-    QHash<int, QByteArray> roleNames() const override;
 
     // "Operatore, 14:05": what a screen reader names the message by.
     static QString senderAndTime(const ChatMessage &message);

@@ -1,10 +1,10 @@
 #include "session/LiveChatService.h"
 
-#include "service/DownloadFile.h"
-#include "service/FileUpload.h"
-#include "service/HttpExchange.h"
-#include "service/LinkProbe.h"
-#include "service/PictureDownloadUrl.h"
+#include "net/DownloadFile.h"
+#include "net/FileUpload.h"
+#include "net/HttpExchange.h"
+#include "net/LinkProbe.h"
+#include "net/PictureDownloadUrl.h"
 
 namespace {
 constexpr int kHttpOk = 200;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "service/SoapTransport.h"
+#include "net/SoapTransport.h"
 #include "session/ChatService.h"
 
 #include <QObject>

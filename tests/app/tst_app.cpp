@@ -1,4 +1,4 @@
-#include "Awaited.h"
+#include "EventLoopWait.h"
 #include "LoopbackServer.h"
 #include "TestFiles.h"
 
@@ -10,7 +10,7 @@
 #include "core/AppState.h"
 #include "core/Clock.h"
 #include "core/DiagnosticLog.h"
-#include "service/DownloadFile.h"
+#include "net/DownloadFile.h"
 #include "session/ServiceDate.h"
 
 #include <QDir>
@@ -229,7 +229,7 @@ private slots:
             response.set_content("jpeg", "image/jpeg");
         });
         service.start();
-        QVERIFY(!awaited<bool>([&](auto done) {
+        QVERIFY(!answerOf<bool>([&](auto done) {
             DownloadFile(QString::fromStdString(service.baseUrl() + "/foto"),
                          startUp.path("TempImg/foto.jpg"), done);
         }));

@@ -1,7 +1,7 @@
 #include "core/Windows1252.h"
-#include "service/Base64.h"
-#include "service/Envelopes.h"
-#include "service/UrlEncode.h"
+#include "net/Base64.h"
+#include "net/Envelopes.h"
+#include "net/UrlEncode.h"
 
 #include "ServiceProcess.h"
 

@@ -1,6 +1,6 @@
-#include "service/LinkProbe.h"
+#include "net/LinkProbe.h"
 
-#include "service/HttpExchange.h"
+#include "net/HttpExchange.h"
 
 #include <QNetworkRequest>
 

@@ -1,6 +1,6 @@
-#include "service/Envelopes.h"
+#include "net/Envelopes.h"
 
-#include "service/Base64.h"
+#include "net/Base64.h"
 
 namespace {
 

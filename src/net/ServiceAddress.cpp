@@ -1,4 +1,4 @@
-#include "service/ServiceAddress.h"
+#include "net/ServiceAddress.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "Awaited.h"
+#include "EventLoopWait.h"
 #include "PrivateSessionBus.h"
 
 #include "outgoing/DesktopSession.h"
@@ -95,7 +95,7 @@ private slots:
         const QString path = m_folder.filePath(QTest::currentDataTag()) + ".jpg";
         const std::chrono::milliseconds limit(answers == QList{PortalAnswer::Silent} ? 200 : 10000);
         PortalScreenshot portal(m_bus.connect("client"), {limit, limit});
-        QCOMPARE(awaited<bool>([&](auto done) {
+        QCOMPARE(answerOf<bool>([&](auto done) {
                      CaptureScreen(
                          path, [&portal](auto taken) { portal.take(taken); }, done);
                  }),
@@ -108,7 +108,7 @@ private slots:
     void captureNeverWritesThroughALink() {
         const QString outside = m_folder.filePath("outside.txt"), path = m_folder.filePath("a.jpg");
         QVERIFY(QFile(outside).open(QIODevice::WriteOnly) && QFile::link(outside, path));
-        QVERIFY(!awaited<bool>([&path](auto done) {
+        QVERIFY(!answerOf<bool>([&path](auto done) {
             CaptureScreen(
                 path, [](auto taken) { taken(QImage(8, 8, QImage::Format_RGB32)); }, done);
         }));

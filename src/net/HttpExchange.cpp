@@ -1,4 +1,4 @@
-#include "service/HttpExchange.h"
+#include "net/HttpExchange.h"
 
 #include <QIODevice>
 #include <QNetworkAccessManager>

@@ -1,12 +1,12 @@
-#include "service/FileUpload.h"
+#include "net/FileUpload.h"
 
 #include "core/ServiceProtocol.h"
-#include "service/Base64.h"
-#include "service/HttpExchange.h"
-#include "service/RefusedRedirect.h"
-#include "service/ResponseText.h"
-#include "service/ServiceAddress.h"
-#include "service/UrlEncode.h"
+#include "net/Base64.h"
+#include "net/HttpExchange.h"
+#include "net/RefusedRedirect.h"
+#include "net/ResponseText.h"
+#include "net/ServiceAddress.h"
+#include "net/UrlEncode.h"
 
 #include <QCursor>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "service/DownloadFile.h"
+#include "net/DownloadFile.h"
 
 #include "core/LinkFreePath.h"
-#include "service/HttpExchange.h"
+#include "net/HttpExchange.h"
 
 #include <QSaveFile>
 #include <QUrl>

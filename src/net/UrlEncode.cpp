@@ -1,4 +1,4 @@
-#include "service/UrlEncode.h"
+#include "net/UrlEncode.h"
 
 #include "core/Windows1252.h"
 

@@ -1,7 +1,7 @@
-#include "service/PictureDownloadUrl.h"
+#include "net/PictureDownloadUrl.h"
 
 #include "core/ServiceProtocol.h"
-#include "service/ServiceAddress.h"
+#include "net/ServiceAddress.h"
 
 #include <QUrl>
 

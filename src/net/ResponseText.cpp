@@ -1,4 +1,4 @@
-#include "service/ResponseText.h"
+#include "net/ResponseText.h"
 
 #include "core/Windows1252.h"
 

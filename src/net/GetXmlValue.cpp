@@ -1,4 +1,4 @@
-#include "service/GetXmlValue.h"
+#include "net/GetXmlValue.h"
 
 #include "core/DiagnosticLog.h"
 

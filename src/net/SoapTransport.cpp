@@ -1,10 +1,10 @@
-#include "service/SoapTransport.h"
+#include "net/SoapTransport.h"
 
 #include "core/ServiceProtocol.h"
-#include "service/HttpExchange.h"
-#include "service/RefusedRedirect.h"
-#include "service/ResponseText.h"
-#include "service/ServiceAddress.h"
+#include "net/HttpExchange.h"
+#include "net/RefusedRedirect.h"
+#include "net/ResponseText.h"
+#include "net/ServiceAddress.h"
 
 #include <QUrl>
 

@@ -1,4 +1,4 @@
-#include "Awaited.h"
+#include "EventLoopWait.h"
 #include "outgoing/ModuleScreenSnapshot.h"
 
 #include <QGuiApplication>
@@ -20,8 +20,8 @@ private slots:
     void writesAJpegOfTheWholePrimaryScreen() {
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("57_20240305140709.jpg"));
-        QVERIFY(
-            awaited<bool>([&path](auto done) { ModuleScreenSnapshot::CaptureScreen(path, done); }));
+        QVERIFY(answerOf<bool>(
+            [&path](auto done) { ModuleScreenSnapshot::CaptureScreen(path, done); }));
         const QScreen *screen = QGuiApplication::primaryScreen();
         QImageReader reader(path);
         QCOMPARE(reader.format(), QByteArray("jpeg"));

@@ -1,4 +1,4 @@
-#include "service/Base64.h"
+#include "net/Base64.h"
 
 #include "core/Windows1252.h"
 

@@ -1,17 +1,17 @@
-#include "Awaited.h"
+#include "EventLoopWait.h"
 #include "LoopbackServer.h"
 #include "TestFiles.h"
 #include "core/AppState.h"
-#include "service/DownloadFile.h"
-#include "service/Envelopes.h"
-#include "service/FileUpload.h"
-#include "service/GetXmlValue.h"
-#include "service/HttpExchange.h"
-#include "service/LinkProbe.h"
-#include "service/PictureDownloadUrl.h"
-#include "service/ResponseText.h"
-#include "service/SoapTransport.h"
-#include "service/UrlEncode.h"
+#include "net/DownloadFile.h"
+#include "net/Envelopes.h"
+#include "net/FileUpload.h"
+#include "net/GetXmlValue.h"
+#include "net/HttpExchange.h"
+#include "net/LinkProbe.h"
+#include "net/PictureDownloadUrl.h"
+#include "net/ResponseText.h"
+#include "net/SoapTransport.h"
+#include "net/UrlEncode.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -97,11 +97,11 @@ QString envelope(const QString &operation, const QString &parameters) {
 }
 
 QString soap(const QString &envelope) {
-    return awaited<QString>([&envelope](auto done) { PostSoap("ws_chat_tre", envelope, done); });
+    return answerOf<QString>([&envelope](auto done) { PostSoap("ws_chat_tre", envelope, done); });
 }
 
 UploadAnswer uploaded(const QString &path) {
-    return awaited<UploadAnswer>([&path](auto done) { UploadFile(path, done); });
+    return answerOf<UploadAnswer>([&path](auto done) { UploadFile(path, done); });
 }
 
 } // namespace
@@ -249,8 +249,8 @@ private slots:
         RawPeer peer(head);
         if (probe) // an environment may let Qt offer HTTP/2 in clear text, without status text
             qputenv("QT_NETWORK_H2C_ALLOWED", "1");
-        QTEST(probe ? int(awaited<bool>([&peer](auto done) { ProbeLink(peer.url(), done); }))
-                    : int(awaited<HttpResult>([&peer](auto done) {
+        QTEST(probe ? int(answerOf<bool>([&peer](auto done) { ProbeLink(peer.url(), done); }))
+                    : int(answerOf<HttpResult>([&peer](auto done) {
                               HttpExchange::start(QNetworkRequest(peer.url()), "GET", {},
                                                   {2000, 4000, 1 << 20}, done);
                           }).outcome),
@@ -307,7 +307,7 @@ private slots:
         });
         serve();
         // "#" would end the address, "&" and "=" add a parameter, "+" read as a space.
-        QCOMPARE(awaited<bool>([&target](auto done) {
+        QCOMPARE(answerOf<bool>([&target](auto done) {
                      DownloadFile(PictureDownloadUrl(u"a b+è#&n=.jpg"_s), target, done);
                  }),
                  stored);
@@ -338,4 +338,4 @@ private slots:
 };
 
 QTEST_MAIN(TestService)
-#include "tst_service.moc"
+#include "tst_net.moc"

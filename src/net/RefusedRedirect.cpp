@@ -1,7 +1,7 @@
-#include "service/RefusedRedirect.h"
+#include "net/RefusedRedirect.h"
 
 #include "core/DiagnosticLog.h"
-#include "service/HttpExchange.h"
+#include "net/HttpExchange.h"
 
 namespace {
 constexpr int kFirstRedirect = 300;
