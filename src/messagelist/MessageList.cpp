@@ -42,6 +42,7 @@ constexpr int kThumbnailCacheKiB = 32 * 1024;
 constexpr int kWholeThumbnailKiB = 8 * 1024;
 
 const QString kCopyCaption = QStringLiteral("Copia");
+constexpr int kFocusFramePx = 2;
 
 int costKiB(const QImage &image) {
     return int(qMax<qsizetype>(1, image.sizeInBytes() / 1024));
@@ -154,6 +155,25 @@ void MessageList::paintEvent(QPaintEvent *event) {
     const QRect exposed = event->rect();
     painter.translate(exposed.topLeft());
     paintContent(painter, exposed.translated(0, -contentTop()));
+    // The list has no frame of its own, so nothing else tells a keyboard user it has the keys.
+    // Drawn by hand: styles' focus frames are made for items, and Fusion's tints all inside.
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        painter.resetTransform();
+        painter.setPen(QPen(palette().color(QPalette::Highlight), kFocusFramePx));
+        painter.setBrush(Qt::NoBrush);
+        const qreal inset = kFocusFramePx / 2.0;
+        painter.drawRect(QRectF(viewport()->rect()).adjusted(inset, inset, -inset, -inset));
+    }
+}
+
+void MessageList::focusInEvent(QFocusEvent *event) {
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void MessageList::focusOutEvent(QFocusEvent *event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
 }
 
 void MessageList::paintContent(QPainter &painter, const QRect &contentArea) const {

@@ -109,6 +109,21 @@ private slots:
         QCOMPARE(m_opened, kLink);
     }
 
+    // A keyboard user sees that the keys go to the list: a frame at its edge, and only there.
+    void focusIsSeen() {
+        m_list.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&m_list));
+        QTest::keyClick(&m_list, Qt::Key_Tab); // styles frame a focus that keys brought
+        QVERIFY(m_list.hasFocus());
+        const QImage focused = m_list.viewport()->grab().toImage();
+        m_list.clearFocus();
+        const QImage plain = m_list.viewport()->grab().toImage();
+        QCOMPARE(plain.pixelColor(0, 150), QColor(Qt::white));
+        QVERIFY(focused.pixelColor(0, 150) != plain.pixelColor(0, 150));
+        const QRect inside = plain.rect().adjusted(3, 3, -3, -3);
+        QCOMPARE(focused.copy(inside), plain.copy(inside));
+    }
+
     // From the bubble's margin, left of the text or below it, the nearest character starts the
     // selection; Shift+click moves its end. A double click on the link selects a word and opens
     // the link once.
