@@ -1,17 +1,21 @@
 #!/usr/bin/python3
-"""The chat window as a screen reader finds it over AT-SPI, the real client against the real chat
-service: each message an item of the list "Messaggi" whose text is the message's, a new operator
-message announced as a new child, the link an action, every push button named.
+"""The real client against the real chat service, as a screen reader and a keyboard user meet it:
+each message an item of the list "Messaggi" whose text is the message's, a new operator message
+announced as a new child, the link an action, every push button named; a reply typed and a
+picture pasted reach the operator without a mouse; SIGTERM ends the client cleanly.
 Usage: atspi_chat.py BRENNO BRENNO_SERVICE (under X, on the bus dbus-run-session gives it)."""
 import json
 import os
+import re
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
 import time
 import urllib.request
+import zlib
 
 import gi
 
@@ -47,6 +51,26 @@ def walk(node, depth=0):
 def texts(messages):
     return [Atspi.Text.get_text(item, 0, -1) if "Text" in item.get_interfaces() else None
             for item in (messages.get_child_at_index(i) for i in range(messages.get_child_count()))]
+
+
+def png(width, height):
+    """A green RGB picture; the standard library has no image writer."""
+    def chunk(kind, data):
+        crc = struct.pack(">I", zlib.crc32(kind + data))
+        return struct.pack(">I", len(data)) + kind + data + crc
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+    rows = (b"\0" + b"\x20\x80\x20" * width) * height
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows))
+            + chunk(b"IEND", b""))
+
+
+def window(name):
+    return subprocess.run(["xdotool", "search", "--sync", "--name", name], capture_output=True,
+                          text=True, timeout=GUARD_S).stdout.split()[0]
+
+
+def xdotool(*arguments):
+    subprocess.run(["xdotool", *arguments], check=True, timeout=GUARD_S)
 
 
 def main():
@@ -108,7 +132,36 @@ def main():
                    if node.get_role() == Atspi.Role.PUSH_BUTTON and not node.get_name()]
         if unnamed:
             sys.exit("FAIL: %d push buttons without a name" % len(unnamed))
-        print("PASS: every message read as an item of \"Messaggi\", every button named")
+
+        def customer_said(pattern, attach):
+            return [m for m in operator("/%d/messages" % ticket)["messages"]
+                    if m["idoperatore"] == 0 and m["attach"] == attach
+                    and re.fullmatch(pattern, m["testo"])]
+
+        # The window gives its keys to the input line; a reply typed there goes out on Return.
+        chat = window("Servizio clienti Quintaro")
+        xdotool("windowfocus", "--sync", chat, "type", "--delay", "20", "grazie, ora va")
+        xdotool("key", "Return")
+        wait_for("the typed reply at the operator", lambda: customer_said("grazie, ora va", 0))
+
+        # Ctrl+V with a picture on the X clipboard (xclip's while it runs), Return on the preview.
+        with open(os.path.join(root, "picture.png"), "wb") as f:
+            f.write(png(2400, 1200))
+        clipboard = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-target",
+                                      "image/png", "-in", os.path.join(root, "picture.png")],
+                                     stderr=subprocess.PIPE, text=True)
+        processes.append(clipboard)
+        wait_for("xclip to own the clipboard", lambda: "Waiting" in clipboard.stderr.readline())
+        xdotool("windowfocus", "--sync", chat, "key", "ctrl+v")
+        xdotool("windowfocus", "--sync", window("Invia immagine"), "key", "Return")
+        wait_for("the pasted picture at the operator", lambda: customer_said(
+            r"%d_\d{14}\.jpg" % ticket, 1))
+
+        client = processes[1]
+        client.terminate()
+        if client.wait(GUARD_S) != 0:
+            sys.exit("FAIL: SIGTERM ended the client with %d" % client.returncode)
+        print("PASS: every message an item of \"Messaggi\", every button named, keys alone")
     finally:
         for process in processes:
             process.terminate()
