@@ -211,6 +211,8 @@ void ChatFrm::buildInputLine() {
     const QList<QWidget *> order{m_list, m_textMsg, okBtn, screenShotBtn, imgClose};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+    // However the window is brought forward, the keys land where the customer writes.
+    m_textMsg->setFocus(Qt::OtherFocusReason);
 }
 
 void ChatFrm::InizializzaChat() {
