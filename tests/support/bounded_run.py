@@ -4,8 +4,6 @@ import signal
 import subprocess
 import sys
 
-CLEANUP_S = 15
-
 
 class Failure(Exception):
     pass
@@ -16,19 +14,19 @@ def _on_time_limit(signum, frame):
 
 
 def run_bounded(time_limit, body, cleanup, failures=()):
-    """Runs body() within time_limit seconds, then cleanup() whatever happened; the exit code.
-    failures: exception types besides the usual ones that are test failures too."""
+    """Runs body() within time_limit seconds, then cleanup() within 15 s whatever happened; the
+    exit code. failures: exception types besides the usual ones that are test failures too."""
     signal.signal(signal.SIGALRM, _on_time_limit)
     signal.alarm(time_limit)
     try:
         body()
         return 0
-    except (Failure, RuntimeError, OSError, subprocess.TimeoutExpired) + tuple(failures) as failure:
+    except (Failure, OSError, subprocess.SubprocessError) + tuple(failures) as failure:
         # Selenium's messages carry the driver's stack below their first line.
         print("FAIL: %s" % (str(failure).strip().splitlines() or ["?"])[0], file=sys.stderr)
         return 1
     finally:
-        signal.alarm(CLEANUP_S)
+        signal.alarm(15)
         try:
             cleanup()
         finally:
