@@ -5,18 +5,14 @@
 #include "outgoing/ModuleScreenSnapshot.h"
 #include "outgoing/PortalScreenshot.h"
 
-#include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <QtDBus>
 
-enum class PortalAnswer {
-    GrantedEarly, // the picture, before the call's reply
-    Refused,      // response 2
-    Silent,       // the request stays open
-};
+// Granted and Refused answer before the call's reply, which the client must hear all the same.
+enum class PortalAnswer { Granted, Refused, Silent };
 
 class FakePortal : public QObject, protected QDBusContext {
     Q_OBJECT
@@ -39,16 +35,12 @@ public slots:
             QDBusMessage::createSignal(handle, "org.freedesktop.portal.Request", "Response");
         response << uint(answer == PortalAnswer::Refused ? 2 : 0)
                  << QVariantMap{{"uri", QUrl::fromLocalFile(picture).toString()}};
-        const auto reply = message().createReply(QVariant::fromValue(QDBusObjectPath(handle)));
         setDelayedReply(true);
-        const bool early = answer == PortalAnswer::GrantedEarly;
-        connection().send(early ? response : reply);
-        connection().send(early ? reply : response);
+        connection().send(response);
+        connection().send(message().createReply(QVariant::fromValue(QDBusObjectPath(handle))));
         return {};
     }
 };
-
-using namespace ModuleScreenSnapshot;
 
 class TestDesktopSession : public QObject {
     Q_OBJECT
@@ -71,11 +63,8 @@ private slots:
         session.insert("XDG_SESSION_TYPE", "x11");
         session.insert("DISPLAY", ":0");
         QCOMPARE(DesktopSession::choosePlatform(session), std::nullopt); // Qt's own choice
-        QVERIFY(!DesktopSession::isWayland(session));
         session.insert("XDG_SESSION_TYPE", "wayland");
-        session.insert("WAYLAND_DISPLAY", "wayland-0");
         QCOMPARE(DesktopSession::choosePlatform(session), "xcb"); // with XWayland: an X client
-        QVERIFY(DesktopSession::isWayland(session));
         session.remove("DISPLAY");
         QCOMPARE(DesktopSession::choosePlatform(session), "wayland"); // without XWayland: native
     }
@@ -83,9 +72,11 @@ private slots:
     void captureThroughThePortal_data() {
         QTest::addColumn<QList<PortalAnswer>>("answers");
         QTest::addColumn<bool>("written");
-        QTest::newRow("refused unattended: asks once; an answer before the reply is heard")
-            << QList{PortalAnswer::Refused, PortalAnswer::GrantedEarly} << true;
-        QTest::newRow("silent: given up, no file") << QList{PortalAnswer::Silent} << false;
+        QTest::addColumn<QList<bool>>("interactive"); // of each call
+        QTest::newRow("refused unattended: asks once more")
+            << QList{PortalAnswer::Refused, PortalAnswer::Granted} << true << QList{false, true};
+        QTest::newRow("silent: given up, no file")
+            << QList{PortalAnswer::Silent} << false << QList{false};
     }
     void captureThroughThePortal() {
         QFETCH(QList<PortalAnswer>, answers);
@@ -96,23 +87,12 @@ private slots:
         const std::chrono::milliseconds limit(answers == QList{PortalAnswer::Silent} ? 200 : 10000);
         PortalScreenshot portal(m_bus.connect("client"), {limit, limit});
         QCOMPARE(answerOf<bool>([&](auto done) {
-                     CaptureScreen(
+                     ModuleScreenSnapshot::CaptureScreen(
                          path, [&portal](auto taken) { portal.take(taken); }, done);
                  }),
                  written);
         QCOMPARE(QImageReader(path).size(), written ? QSize(37, 23) : QSize());
-        QCOMPARE(m_portal.interactive, (written ? QList{false, true} : QList{false}));
-    }
-
-    // A link planted in the picture folder under the next screenshot's name points outside.
-    void captureNeverWritesThroughALink() {
-        const QString outside = m_folder.filePath("outside.txt"), path = m_folder.filePath("a.jpg");
-        QVERIFY(QFile(outside).open(QIODevice::WriteOnly) && QFile::link(outside, path));
-        QVERIFY(!answerOf<bool>([&path](auto done) {
-            CaptureScreen(
-                path, [](auto taken) { taken(QImage(8, 8, QImage::Format_RGB32)); }, done);
-        }));
-        QCOMPARE(QFileInfo(outside).size(), 0);
+        QTEST(m_portal.interactive, "interactive");
     }
 };
 

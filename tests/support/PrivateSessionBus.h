@@ -12,7 +12,6 @@ public:
     PrivateSessionBus();
     ~PrivateSessionBus();
 
-    bool isRunning() const { return !m_address.isEmpty(); }
     // For a program started by the test, as its DBUS_SESSION_BUS_ADDRESS.
     QString address() const { return m_address; }
     // A connection of its own under name, as a separate program would have.
