@@ -5,20 +5,15 @@ LoopbackServer::LoopbackServer() {
     // while a handler holds it); the body is read after this point and filled in once routed.
     m_server.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_requests.push_back({req.method, req.target, req.headers, req.body});
-        m_pending.push_back({&req, m_requests.size() - 1});
+        m_recordedAt[&req] = m_requests.size();
+        m_requests.push_back(
+            {req.method, req.target, req.get_header_value("Content-Type"), req.body});
         return httplib::Server::HandlerResponse::Unhandled;
     });
     m_server.set_post_routing_handler([this](const httplib::Request &req, httplib::Response &) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        // Newest first: an unrouted request leaves its entry behind, and its address may recur.
-        for (auto it = m_pending.rbegin(); it != m_pending.rend(); ++it) {
-            if (it->first == &req) {
-                m_requests[it->second].body = req.body;
-                m_pending.erase(std::next(it).base());
-                break;
-            }
-        }
+        if (const auto routed = m_recordedAt.find(&req); routed != m_recordedAt.end())
+            m_requests[routed->second].body = req.body;
     });
 }
 

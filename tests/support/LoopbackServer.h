@@ -2,10 +2,10 @@
 
 #include <httplib.h>
 
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 // A real HTTP peer on 127.0.0.1 for tests, on a port the system chooses. Register handlers on
@@ -15,7 +15,7 @@ public:
     struct Request {
         std::string method;
         std::string target; // path and query exactly as on the request line
-        httplib::Headers headers;
+        std::string contentType;
         std::string body;
     };
 
@@ -37,5 +37,6 @@ private:
     int m_port = 0;
     mutable std::mutex m_mutex;
     std::vector<Request> m_requests;
-    std::vector<std::pair<const httplib::Request *, size_t>> m_pending;
+    // Where each request was recorded, by its address; a later request may take the address over.
+    std::map<const httplib::Request *, size_t> m_recordedAt;
 };

@@ -3,14 +3,6 @@
 #include <QUrlQuery>
 
 constexpr QLatin1String kConsoleLine("operator console at ");
-constexpr int kKillGuardMs = 30000;
-
-ServiceProcess::~ServiceProcess() {
-    if (m_process.state() != QProcess::NotRunning && stop(kKillGuardMs) == -1)
-        m_process.kill();
-    m_process.waitForFinished(kKillGuardMs);
-}
-
 bool ServiceProcess::start(const QString &program, const QStringList &options, int guardMs) {
     m_process.start(program, QStringList{"--port", "0"} + options);
     while (m_process.canReadLine() || m_process.waitForReadyRead(guardMs)) {

@@ -12,8 +12,8 @@
 // drive it: the port and the operator's token come from the console address it prints.
 class ServiceProcess {
 public:
-    ~ServiceProcess();
-
+    // SIGTERM first, so that it ends cleanly; QProcess kills what is still left.
+    ~ServiceProcess() { stop(kStopGuardMs); }
     // False without a console address printed within guardMs.
     bool start(const QString &program, const QStringList &options, int guardMs);
     // SIGTERM; the exit code of a normal exit, else -1.
@@ -26,6 +26,7 @@ public:
     QByteArray readStandardError() { return m_process.readAllStandardError(); }
 
 private:
+    static constexpr int kStopGuardMs = 30000;
     QProcess m_process;
     QUrl m_console;
 };
