@@ -23,7 +23,6 @@ public:
     std::string token() const;
     // To 127.0.0.1, with the operator's token on every request.
     std::unique_ptr<httplib::Client> operatorClient(time_t readTimeoutSeconds) const;
-    QByteArray readStandardError() { return m_process.readAllStandardError(); }
 
 private:
     static constexpr int kStopGuardMs = 30000;
