@@ -5,10 +5,13 @@
 #include <QJsonDocument>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr auto kDue = "/RovizeveReravav/sync_connector/ws_chat_due.php";
 constexpr auto kTre = "/RovizeveReravav/sync_connector/ws_chat_tre.php";
+constexpr auto kUpload = "/RovizeveReravav/KD_API/Ticket/SendFileChat.php?filename=";
 constexpr auto kStartupVat = "11111111111"; // ticket 1, opened by --open-ticket
 constexpr int kGuardMs = 30000; // so that a broken service fails the test instead of hanging it
 
@@ -59,6 +62,43 @@ private slots:
                                      QByteArray::number(id) + "</id>"));
         QVERIFY(call(kTre, BuildGetChat(ticket, id, 0, vat).toUtf8())
                     .second.contains("<status>nomsg</status>"));
+    }
+
+    // What the service refuses: a page of another origin, a write it cannot read as JSON, a name
+    // that leaves its folder, an XML bomb.
+    void refusals_data() {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("host"); // empty: the service's own
+        QTest::addColumn<int>("status");
+        const QByteArray tickets = "/api/tickets", vat = R"({"vat":"30000000002"})";
+        const QByteArray dtd = "<!DOCTYPE e [<!ENTITY a 'aaaa'><!ENTITY b '&a;&a;&a;&a;'>]>";
+        QTest::newRow("foreign Host") << tickets << vat << "application/json"_ba
+                                      << "evil.example"_ba << 403;
+        QTest::newRow("a write as text/plain") << tickets << vat << "text/plain"_ba
+                                               << ""_ba << 415;
+        QTest::newRow("upload name with a slash") << kUpload + "..%2Fetc%2Fpasswd"_ba
+                                                  << "documento=eA%3D%3D"_ba
+                                                  << "application/x-www-form-urlencoded"_ba
+                                                  << ""_ba << 400;
+        QTest::newRow("entity expansion")
+            << QByteArray(kDue) << dtd + BuildGetTicket("&b;").toUtf8() << "text/xml"_ba
+            << ""_ba << 500;
+    }
+    void refusals() {
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, host);
+        httplib::Headers headers;
+        if (!host.isEmpty())
+            headers.emplace("Host", host.toStdString() + ':' + std::to_string(m_service.port()));
+        const httplib::Result result =
+            m_service.operatorClient(kGuardMs / 1000)
+                ->Post(path.toStdString(), headers, body.toStdString(), contentType.toStdString());
+        QVERIFY(result);
+        QTEST(result->status, "status");
     }
 };
 

@@ -5,12 +5,15 @@
 #include "net/Envelopes.h"
 #include "net/FileUpload.h"
 #include "net/GetXmlValue.h"
+#include "net/HttpExchange.h"
 #include "net/PictureDownloadUrl.h"
 #include "net/ResponseText.h"
 #include "net/SoapTransport.h"
 #include "net/UrlEncode.h"
 
 #include <QGuiApplication>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -59,7 +62,11 @@ UploadAnswer uploaded(const QString &path) {
     return answerOf<UploadAnswer>([&path](auto done) { UploadFile(path, done); });
 }
 
+enum class Serve { Broken, NotFound, SameOrigin, OtherOrigin };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Serve)
 
 // What the client puts on the wire and how it reads the answers, against a real peer.
 class TestService : public QObject {
@@ -163,30 +170,69 @@ private slots:
         QVERIFY2(pushed < 32u << 20, qPrintable(QString::number(pushed >> 20) + " MiB"));
     }
 
-    // The name goes whole into the query; a broken transfer keeps the earlier file.
+    // A peer that answers a byte at a time is given up at the exchange's deadline.
+    void tricklingPeerIsGivenUp() {
+        QTcpServer peer;
+        connect(&peer, &QTcpServer::newConnection, &peer, [&peer] {
+            QTcpSocket *socket = peer.nextPendingConnection();
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+            auto *drip = new QTimer(socket);
+            connect(drip, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+            drip->start(200);
+        });
+        QVERIFY(peer.listen(QHostAddress::LocalHost));
+        const QUrl url(u"http://127.0.0.1:%1/a"_s.arg(peer.serverPort()));
+        QCOMPARE(
+            answerOf<HttpResult>([&url](auto done) {
+                HttpExchange::start(QNetworkRequest(url), "GET", {}, {2000, 4000, 1 << 20}, done);
+            }).outcome,
+            HttpOutcome::Overdue);
+    }
+
+    // The name goes whole into the query; a redirect is followed only on the same host and
+    // port; a failed download keeps the earlier file.
+    void download_data() {
+        QTest::addColumn<Serve>("how");
+        QTest::newRow("broken transfer") << Serve::Broken;
+        QTest::newRow("404") << Serve::NotFound;
+        QTest::newRow("redirect to the same host and port: stored") << Serve::SameOrigin;
+        QTest::newRow("redirect to another host name") << Serve::OtherOrigin;
+    }
     void download() {
+        QFETCH(Serve, how);
         const QString target = writePicture("earlier picture");
-        std::atomic<bool> broken = true;
-        m_server->server().Get(kPicturePath, [&broken](const httplib::Request &, auto &res) {
-            res.set_content_provider(70000, "image/jpeg", [&broken](size_t at, size_t, auto &sink) {
+        m_server->server().Get("/moved.jpg", [how](const httplib::Request &, auto &res) {
+            res.status = how == Serve::NotFound ? 404 : 200;
+            res.set_content_provider(70000, "image/jpeg", [how](size_t at, size_t, auto &sink) {
                 const QByteArray piece = byteRun(70000).mid(at, 4096);
-                return (!broken || at < 30000) && sink.write(piece.data(), piece.size());
+                return (how != Serve::Broken || at < 30000) &&
+                       sink.write(piece.data(), piece.size());
             });
+        });
+        m_server->server().Get(kPicturePath, [this, how](const httplib::Request &, auto &res) {
+            const std::string other = "http://localhost:" + std::to_string(m_server->port());
+            res.set_redirect((how == Serve::OtherOrigin ? other : "") + "/moved.jpg");
         });
         serve();
         // "#" would end the address, "&" and "=" add a parameter, "+" read as a space.
-        const auto download = [&target] {
-            return answerOf<bool>([&target](auto done) {
-                DownloadFile(PictureDownloadUrl(u"a b+è#&n=.jpg"_s), target, done);
-            });
-        };
-        QVERIFY(!download());
-        QCOMPARE(bytesOf(target), "earlier picture");
-        broken = false;
-        QVERIFY(download());
-        QCOMPARE(bytesOf(target), byteRun(70000));
+        const bool stored = answerOf<bool>([&target](auto done) {
+            DownloadFile(PictureDownloadUrl(u"a b+è#&n=.jpg"_s), target, done);
+        });
+        QCOMPARE(stored, how == Serve::SameOrigin);
+        QCOMPARE(bytesOf(target), stored ? byteRun(70000) : "earlier picture");
         QCOMPARE(m_server->requests().front().target,
                  std::string(kPicturePath) + "?nomefile=a%20b%2B%C3%A8%23%26n%3D.jpg");
+    }
+
+    // A redirect would hand the VAT number, the messages and the pictures to another address.
+    void postsFollowNoRedirect() {
+        m_server->server().Post(".*", [](const httplib::Request &, httplib::Response &res) {
+            res.set_redirect("/elsewhere", 307);
+        });
+        serve();
+        QCOMPARE(soap("<x/>"), QString());
+        QCOMPARE(uploaded(writePicture("jpeg")).status, 0);
+        QCOMPARE(m_server->requests().size(), size_t(2));
     }
 };
 
