@@ -65,7 +65,6 @@ struct FakeChatService : ChatService, EffectWriter {
     QMap<QString, QString> answers{{"getticket", Answers::status("getticket", "OK", "<id>57</id>")},
                                    {"getchat", Answers::status("getchat", "NOMSG")}};
     QStringList chatAnswers;
-    std::function<void()> duringPost = [] {};
     bool uploadWorks = true;
     std::deque<std::function<void()>> held;
 
@@ -81,7 +80,6 @@ struct FakeChatService : ChatService, EffectWriter {
     }
 
     void post(const QString &endpoint, const QString &envelope, Answer done) override {
-        duringPost();
         static const QRegularExpression tag("<[^>]*>");
         const QString operation = envelope.section("<chat:", 1).section(' ', 0, 0);
         note(endpoint.section('_', -1) + ':' + operation + ' ' +
@@ -120,7 +118,6 @@ struct FakeChatView : ChatView, EffectWriter {
     QList<ChatMessage> messages;
     // Not logged: they change with every request.
     int pendingRequests = 0;
-    QList<qint64> uploadProgress; // sent, total, ...
 
     bool isShown() const override { return shown; }
     QString inputText() const override { return input; }
@@ -140,7 +137,7 @@ struct FakeChatView : ChatView, EffectWriter {
                           m.isLink ? " (link)" : ""));
     }
     void showPendingRequests(int count) override { pendingRequests = count; }
-    void showUploadProgress(qint64 sent, qint64 total) override { uploadProgress << sent << total; }
+    void showUploadProgress(qint64, qint64) override {}
     void showWarning(const QString &text) override { note("warning " + text); }
     void askYesNo(const QString &question, std::function<void(bool)> answer) override {
         note("ask " + question);
