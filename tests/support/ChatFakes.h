@@ -9,7 +9,6 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
-#include <optional>
 
 // One readable line per effect, shared by every fake, so that tests can assert the order of
 // requests and window effects together.
@@ -17,9 +16,8 @@ using EffectLog = QStringList;
 
 struct EffectWriter {
     // Without a log the fakes stay quiet, so that a benchmark measures the code it drives.
-    EffectWriter() = default;
-    explicit EffectWriter(EffectLog &log)
-        : m_log(&log) {}
+    explicit EffectWriter(EffectLog *log = nullptr)
+        : m_log(log) {}
     // Logs entry and gives back what the fake answers.
     template<typename Answer = bool> Answer note(const QString &entry, Answer answer = {}) {
         if (m_log)
@@ -112,9 +110,6 @@ struct FakeChatView : ChatView, EffectWriter {
 
     bool shown = false, startWorks = true, programRuns = false, captureWorks = true;
     QString input;
-    // The customer's answer to the screenshot question; none while the box stays open.
-    std::optional<bool> answerYes = true;
-    std::function<void(bool)> openQuestion;
     QList<ChatMessage> messages;
     // Not logged: they change with every request.
     int pendingRequests = 0;
@@ -140,11 +135,7 @@ struct FakeChatView : ChatView, EffectWriter {
     void showUploadProgress(qint64, qint64) override {}
     void showWarning(const QString &text) override { note("warning " + text); }
     void askYesNo(const QString &question, std::function<void(bool)> answer) override {
-        note("ask " + question);
-        if (answerYes)
-            answer(*answerYes);
-        else
-            openQuestion = answer;
+        answer(note("ask " + question, true)); // the customer agrees
     }
     void waitForScreenToSettle(std::function<void()> then) override {
         note("settle");
