@@ -87,9 +87,9 @@ private slots:
               "bubble 13:57 0 #e3e8f0/#000000 Testo=due\r\nrighe",
               "tre:getchat 57 11 0 01234567890", "interval 2000", "enable", "interval 500"},
              Fault::None, true);
-        poll("11 boundaries: the idle pace",
-             {Answers::message({1, 7, "ciao", 0, 0, "2024-03-05 13:56:59"})},
-             {"bubble 13:56 7 #0084ff/#ffffff Testo=ciao", "interval 20000"});
+        poll("11 boundaries: the idle pace; a bare address that answers \"OK\" is a link",
+             {Answers::message({1, 7, "Esempio.IT/ok", 0, 0, "2024-03-05 13:56:59"})},
+             {"bubble 13:56 7 #0084ff/#ffffff Testo=Esempio.IT/ok (link)", "interval 20000"});
         poll("noticket after a message: the chat ended, the slow pace, the tray told",
              {Answers::message({11, 7}), Answers::status("getchat", "noticket")},
              {"tre:getchat 57 0 0 01234567890", "show", "due:setreadchat 11", "beep",

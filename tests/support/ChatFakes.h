@@ -108,7 +108,7 @@ struct FakeChatService : ChatService, EffectWriter {
 struct FakeChatView : ChatView, EffectWriter {
     using EffectWriter::EffectWriter;
 
-    bool shown = false, startWorks = true, programRuns = false, captureWorks = true;
+    bool shown = false, startWorks = true, captureWorks = true;
     QString input;
     QList<ChatMessage> messages;
     // Not logged: they change with every request.
@@ -145,7 +145,7 @@ struct FakeChatView : ChatView, EffectWriter {
         done(note("capture " + to, captureWorks));
     }
     bool startProgram(const QString &path) override { return note("start " + path, startWorks); }
-    bool programRunning() const override { return programRuns; }
+    bool programRunning() const override { return false; }
     void ticketChanged(qint32 idTicket) override { note("ticket " + QString::number(idTicket)); }
     void showBalloon(const QString &text) override { note("balloon " + text); }
 };
