@@ -9,7 +9,6 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
-#include <optional>
 
 // One readable line per effect, shared by every fake, so that tests can assert the order of
 // requests and window effects together.
@@ -17,9 +16,8 @@ using EffectLog = QStringList;
 
 struct EffectWriter {
     // Without a log the fakes stay quiet, so that a benchmark measures the code it drives.
-    EffectWriter() = default;
-    explicit EffectWriter(EffectLog &log)
-        : m_log(&log) {}
+    explicit EffectWriter(EffectLog *log = nullptr)
+        : m_log(log) {}
     // Logs entry and gives back what the fake answers.
     template<typename Answer = bool> Answer note(const QString &entry, Answer answer = {}) {
         if (m_log)
@@ -65,7 +63,6 @@ struct FakeChatService : ChatService, EffectWriter {
     QMap<QString, QString> answers{{"getticket", Answers::status("getticket", "OK", "<id>57</id>")},
                                    {"getchat", Answers::status("getchat", "NOMSG")}};
     QStringList chatAnswers;
-    std::function<void()> duringPost = [] {};
     bool uploadWorks = true;
     std::deque<std::function<void()>> held;
 
@@ -81,7 +78,6 @@ struct FakeChatService : ChatService, EffectWriter {
     }
 
     void post(const QString &endpoint, const QString &envelope, Answer done) override {
-        duringPost();
         static const QRegularExpression tag("<[^>]*>");
         const QString operation = envelope.section("<chat:", 1).section(' ', 0, 0);
         note(endpoint.section('_', -1) + ':' + operation + ' ' +
@@ -112,15 +108,11 @@ struct FakeChatService : ChatService, EffectWriter {
 struct FakeChatView : ChatView, EffectWriter {
     using EffectWriter::EffectWriter;
 
-    bool shown = false, startWorks = true, programRuns = false, captureWorks = true;
+    bool shown = false, startWorks = true, captureWorks = true;
     QString input;
-    // The customer's answer to the screenshot question; none while the box stays open.
-    std::optional<bool> answerYes = true;
-    std::function<void(bool)> openQuestion;
     QList<ChatMessage> messages;
     // Not logged: they change with every request.
     int pendingRequests = 0;
-    QList<qint64> uploadProgress; // sent, total, ...
 
     bool isShown() const override { return shown; }
     QString inputText() const override { return input; }
@@ -140,14 +132,10 @@ struct FakeChatView : ChatView, EffectWriter {
                           m.isLink ? " (link)" : ""));
     }
     void showPendingRequests(int count) override { pendingRequests = count; }
-    void showUploadProgress(qint64 sent, qint64 total) override { uploadProgress << sent << total; }
+    void showUploadProgress(qint64, qint64) override {}
     void showWarning(const QString &text) override { note("warning " + text); }
     void askYesNo(const QString &question, std::function<void(bool)> answer) override {
-        note("ask " + question);
-        if (answerYes)
-            answer(*answerYes);
-        else
-            openQuestion = answer;
+        answer(note("ask " + question, true)); // the customer agrees
     }
     void waitForScreenToSettle(std::function<void()> then) override {
         note("settle");
@@ -157,7 +145,7 @@ struct FakeChatView : ChatView, EffectWriter {
         done(note("capture " + to, captureWorks));
     }
     bool startProgram(const QString &path) override { return note("start " + path, startWorks); }
-    bool programRunning() const override { return programRuns; }
+    bool programRunning() const override { return false; }
     void ticketChanged(qint32 idTicket) override { note("ticket " + QString::number(idTicket)); }
     void showBalloon(const QString &text) override { note("balloon " + text); }
 };
