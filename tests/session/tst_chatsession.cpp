@@ -196,7 +196,8 @@ private slots:
         QCOMPARE(frm.windowTitle(), "Servizio clienti Quintaro");
         // 200 and 600 twips from the right and bottom edges of the 800x800 offscreen screen.
         QCOMPARE(frm.pos(), QPoint(800 - 425 - 13, 800 - 571 - 40));
-        QVERIFY(!frm.isActiveWindow()); // messages never take the focus
+        QVERIFY(!frm.isActiveWindow());       // messages never take the focus
+        QCOMPARE(frm.focusWidget(), textMsg); // but however it is activated, keys land there
         QTest::keyClicks(textMsg, " grazie");
         QTest::mouseClick(frm.findChild<QPushButton *>("OKBtn"), Qt::LeftButton);
         QCOMPARE(m->log.last(), "tre:getchat 57 1 1 01234567890"); // the box typing, shown
