@@ -34,18 +34,6 @@ static QByteArray largePng(QSize size) {
     return png.open(QIODevice::WriteOnly) && picture.save(&png, "png") ? png.data() : QByteArray();
 }
 
-// A 4 x 2 picture in the given format: black, white over white, black on the left, the
-// colour on the right.
-static QImage twoByTwoAndColour(QImage::Format format, QColor colour) {
-    QImage picture(4, 2, QImage::Format_ARGB32);
-    picture.fill(colour);
-    picture.setPixelColor(0, 0, Qt::black);
-    picture.setPixelColor(1, 1, Qt::black);
-    picture.setPixelColor(1, 0, Qt::white);
-    picture.setPixelColor(0, 1, Qt::white);
-    return picture.convertToFormat(format);
-}
-
 using namespace OutgoingPicture;
 
 class TestPictureLogic : public QObject {
@@ -60,7 +48,6 @@ private slots:
         QTest::addColumn<bool>("rightHalf");
         QTest::newRow("cut at the edge") << QRect(3500, 500, 1000, 1000) << QSize(500, 500) << true;
         QTest::newRow("beside: the whole") << QRect(5000, 0, 10, 10) << QSize(1920, 480) << false;
-        QTest::newRow("crop, then 1920") << QRect(2000, 0, 2000, 500) << QSize(1920, 480) << true;
         QTest::newRow("a line keeps a pixel") << QRect(0, 0, 4000, 1) << QSize(1920, 1) << false;
     }
     void conversion() {
@@ -100,34 +87,23 @@ private slots:
         QCOMPARE(preview.crop(), QRect()); // a click keeps the whole picture
     }
 
-    // Each EXIF orientation of an 80 x 40 picture: read whole, and as a thumbnail of half its
-    // size a quarter at a time, as the message list reads what it shows.
+    // Each EXIF orientation of an 80 x 40 picture, read as a thumbnail of half its size a quarter
+    // at a time, as the message list reads what it shows.
     void picturesAreReadUpright_data() {
         QTest::addColumn<int>("orientation");
-        QTest::addColumn<int>("directory"); // where the EXIF block says its entries are
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QString>("corners"); // top left, top right, bottom left, bottom right
         const char *upright[] = {"rgby", "gryb", "ybgr", "byrg", "rbgy", "bryg", "ygbr", "gyrb"};
         for (int i = 1; i <= 8; ++i)
             QTest::addRow("%d", i)
-                << i << 8 << (i < 5 ? QSize(80, 40) : QSize(40, 80)) << QString(upright[i - 1]);
-        QTest::newRow("EXIF that lies, orientation 9: as stored")
-            << 9 << 8 << QSize(80, 40) << "rgby";
-        QTest::newRow("EXIF that lies, directory beyond its end: as stored")
-            << 6 << 5000 << QSize(80, 40) << "rgby";
+                << i << (i < 5 ? QSize(80, 40) : QSize(40, 80)) << QString(upright[i - 1]);
     }
     void picturesAreReadUpright() {
         QFETCH(int, orientation);
-        QFETCH(int, directory);
         QFETCH(QSize, size);
-        const QString path =
-            m_files.filePath(QStringLiteral("%1-%2.jpg").arg(orientation).arg(directory));
-        QVERIFY(writeFile(path,
-                          jpegWithOrientation({80, 40}, quint16(orientation), quint32(directory))));
+        const QString path = m_files.filePath(QString::number(orientation) + ".jpg");
+        QVERIFY(writeFile(path, jpegWithOrientation({80, 40}, quint16(orientation))));
         QCOMPARE(UprightPicture::size(path), size);
-        const QImage whole = UprightPicture::readFitting(path, 100);
-        QCOMPARE(whole.size(), size);
-        QTEST(corners(whole), "corners");
         // A piece's edges lie on the quadrants' borders, where scaling mixes their colours.
         const QSize piece = size / 4;
         QString pieces;
@@ -142,36 +118,16 @@ private slots:
     }
 
     // A PNG that must shrink is reduced as it decodes: each pixel the mean of those it covers,
-    // colours weighed by their cover, whatever the PNG's kind.
-    void pngIsReducedToTheMean_data() {
-        QTest::addColumn<QImage>("source");
-        QTest::addColumn<int>("longSide");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QColor>("first");
-        QTest::addColumn<QColor>("last");
-        const QColor grey(128, 128, 128), red(Qt::red);
-        QTest::newRow("RGB: four pixels to one")
-            << twoByTwoAndColour(QImage::Format_RGB32, red) << 2 << QSize(2, 1) << grey << red;
-        QTest::newRow("palette") << twoByTwoAndColour(QImage::Format_Indexed8, red) << 2
-                                 << QSize(2, 1) << grey << red;
-        QTest::newRow("16-bit grey") << twoByTwoAndColour(QImage::Format_Grayscale16, grey) << 2
-                                     << QSize(2, 1) << grey << grey;
-        QImage halfCovered(2, 1, QImage::Format_ARGB32);
-        halfCovered.setPixelColor(0, 0, red);
-        halfCovered.setPixelColor(1, 0, QColor(0, 0, 255, 0));
-        QTest::newRow("alpha: a transparent pixel brings no colour")
-            << halfCovered << 1 << QSize(1, 1) << QColor(255, 0, 0, 128) << QColor(255, 0, 0, 128);
-    }
+    // colours weighed by their cover, so a transparent pixel brings no colour.
     void pngIsReducedToTheMean() {
-        QFETCH(QImage, source);
-        QFETCH(int, longSide);
+        QImage halfCovered(2, 1, QImage::Format_ARGB32);
+        halfCovered.setPixelColor(0, 0, Qt::red);
+        halfCovered.setPixelColor(1, 0, QColor(0, 0, 255, 0));
         QBuffer png;
-        QVERIFY(png.open(QIODevice::ReadWrite) && source.save(&png, "png"));
-        QVERIFY(png.seek(0));
-        const QImage reduced = UprightPicture::readFitting(&png, longSide);
-        QTEST(reduced.size(), "size");
-        QTEST(reduced.pixelColor(0, 0), "first");
-        QTEST(reduced.pixelColor(reduced.width() - 1, reduced.height() - 1), "last");
+        QVERIFY(png.open(QIODevice::ReadWrite) && halfCovered.save(&png, "png") && png.seek(0));
+        const QImage reduced = UprightPicture::readFitting(&png, 1);
+        QCOMPARE(reduced.size(), QSize(1, 1));
+        QCOMPARE(reduced.pixelColor(0, 0), QColor(255, 0, 0, 128));
     }
 
     // Pasted bytes are read at the size they are sent at, upright; what cannot be read is said.
@@ -183,14 +139,10 @@ private slots:
             << "image/jpeg" << jpegWithOrientation({4000, 100}, 6) << QSize(48, 1920);
         QTest::newRow("PNG 8000 x 6000, past Qt's decoding limit: 1920 x 1440")
             << "image/png" << largePng({8000, 6000}) << QSize(1920, 1440);
-        QTest::newRow("JPEG offered as PNG: read by its content")
-            << "image/png" << jpegWithOrientation({80, 40}, 8) << QSize(40, 80);
         QTest::newRow("an image type, then no data") << "image/png" << QByteArray() << QSize(0, 0);
         QTest::newRow("PNG that claims 100000 x 100000") << "image/png" << kHugePng << QSize(0, 0);
         QTest::newRow("PNG cut inside its rows")
             << "image/png" << largePng({4000, 4000}).left(200) << QSize(0, 0);
-        QTest::newRow("JPEG cut inside its header")
-            << "image/jpeg" << jpegWithOrientation({80, 40}, 1).left(60) << QSize(0, 0);
     }
     void clipboardPictureIsReadScaled() {
         QFETCH(QString, format);

@@ -11,13 +11,10 @@
 class TestScreenCapture : public QObject {
     Q_OBJECT
 private slots:
-    // The X server under test is the session, whatever desktop the tests are started from.
-    void initTestCase() {
+    void writesAJpegOfTheWholePrimaryScreen() {
+        // The X server under test is the session, whatever desktop the tests are started from.
         qputenv("XDG_SESSION_TYPE", "x11");
         qunsetenv("WAYLAND_DISPLAY");
-    }
-
-    void writesAJpegOfTheWholePrimaryScreen() {
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("57_20240305140709.jpg"));
         QVERIFY(answerOf<bool>(

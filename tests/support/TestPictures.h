@@ -18,25 +18,11 @@ inline QImage quadrants(QSize size) {
     return picture;
 }
 
-// One letter a quadrant colour: r, g, b, y; ? for anything else.
+// One letter a quadrant colour: r, g, b, y; ? for anything else. Indexed by the channels that
+// are bright: red 4, green 2, blue 1.
 inline QChar colourLetter(QColor c) {
-    const bool r = c.red() > 160, g = c.green() > 160, b = c.blue() > 160;
-    return r && g && !b    ? 'y'
-           : r && !g && !b ? 'r'
-           : !r && g && !b ? 'g'
-           : !r && !g && b ? 'b'
-                           : '?';
-}
-
-// The colours of the four corners: top left, top right, bottom left, bottom right.
-inline QString corners(const QImage &picture) {
-    if (picture.isNull())
-        return {};
-    const int right = picture.width() - 1, bottom = picture.height() - 1;
-    return QString(colourLetter(picture.pixelColor(0, 0))) +
-           colourLetter(picture.pixelColor(right, 0)) +
-           colourLetter(picture.pixelColor(0, bottom)) +
-           colourLetter(picture.pixelColor(right, bottom));
+    return QStringLiteral("?bg?r?y?")
+        .at((c.red() > 160) * 4 + (c.green() > 160) * 2 + (c.blue() > 160));
 }
 
 // A JPEG with an EXIF block right after its start: a big-endian TIFF header and one directory
