@@ -73,15 +73,6 @@ private slots:
         QCOMPARE(AttachmentPath(u"/app"_s, u"/etc/passwd"_s), QString());
     }
 
-    void operatorBubble() {
-        CtrMsg bubble;
-        bubble.setIdOperatore(1);
-        QVERIFY(bubble.showsBadge() && bubble.showsTime());
-        bubble.setIdOperatore(-3); // not an operator: the time goes for good
-        bubble.setIdOperatore(5);
-        QVERIFY(bubble.showsBadge() && !bubble.showsTime());
-    }
-
     void text_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QSize>("textSize");

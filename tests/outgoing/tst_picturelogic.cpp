@@ -5,7 +5,6 @@
 #include "bubble/UprightPicture.h"
 #include "outgoing/OutgoingPicture.h"
 #include "outgoing/PictureOffer.h"
-#include "outgoing/PicturePreview.h"
 
 #include <QBuffer>
 #include <QMimeData>
@@ -74,19 +73,6 @@ private slots:
         QVERIFY(!writeJpeg(picture, "/no/such/folder/a.jpg").isEmpty());
     }
 
-    // The area shows the picture scaled down to fit 640 x 480 (never up), centred: 1000 x 1000
-    // at 0.48 from x 80. The drag is in the area's pixels, and may go backwards.
-    void previewCropIsInThePicturesPixels() {
-        PicturePreview preview(halves({1000, 1000}));
-        auto *area = preview.findChild<QWidget *>("CropArea");
-        QTest::mousePress(area, Qt::LeftButton, {}, {200, 150});
-        QTest::mouseMove(area, {100, 50});
-        QTest::mouseRelease(area, Qt::LeftButton, {}, {100, 50});
-        QCOMPARE(preview.crop(), QRect(208, 104, 211, 211)); // outward to whole pixels
-        QTest::mouseClick(area, Qt::LeftButton, {}, {300, 300});
-        QCOMPARE(preview.crop(), QRect()); // a click keeps the whole picture
-    }
-
     // Each EXIF orientation of an 80 x 40 picture, read as a thumbnail of half its size a quarter
     // at a time, as the message list reads what it shows.
     void picturesAreReadUpright_data() {
@@ -115,19 +101,6 @@ private slots:
             pieces += colourLetter(read.pixelColor(piece.width() / 2, piece.height() / 2));
         }
         QTEST(pieces, "corners");
-    }
-
-    // A PNG that must shrink is reduced as it decodes: each pixel the mean of those it covers,
-    // colours weighed by their cover, so a transparent pixel brings no colour.
-    void pngIsReducedToTheMean() {
-        QImage halfCovered(2, 1, QImage::Format_ARGB32);
-        halfCovered.setPixelColor(0, 0, Qt::red);
-        halfCovered.setPixelColor(1, 0, QColor(0, 0, 255, 0));
-        QBuffer png;
-        QVERIFY(png.open(QIODevice::ReadWrite) && halfCovered.save(&png, "png") && png.seek(0));
-        const QImage reduced = UprightPicture::readFitting(&png, 1);
-        QCOMPARE(reduced.size(), QSize(1, 1));
-        QCOMPARE(reduced.pixelColor(0, 0), QColor(255, 0, 0, 128));
     }
 
     // Pasted bytes are read at the size they are sent at, upright; what cannot be read is said.
