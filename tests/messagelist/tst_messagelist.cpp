@@ -175,8 +175,8 @@ private slots:
     }
 
     // One-line bubbles of 410 twips: 30 end at 21.69 cm, the bar runs from 11 cm (416 px) to
-    // 23 cm (869 px), 19 px a line, 378 px a page; its value is where the viewport's lower edge
-    // (435 px) stands below the list's top.
+    // 23 cm (869 px), 378 px a page; its value is where the viewport's lower edge (435 px) stands
+    // below the list's top.
     void scrolling() {
         appendNumbers(m_longModel, 30);
         QScrollBar *bar = m_long.verticalScrollBar();
