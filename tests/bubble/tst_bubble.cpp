@@ -26,6 +26,7 @@ private slots:
         QVERIFY(QDir(m_app.path()).mkpath(u"TempImg"_s));
         AppState::instance().ApplicationFolder = m_app.path();
         QVERIFY(writeFile(m_app.filePath(u"TempImg/notes.png"_s), "solo testo"));
+        QVERIFY(QImage(100, 100, QImage::Format_RGB32).save(m_app.filePath(u"outside.png"_s)));
         QVERIFY(
             writeFile(m_app.filePath(u"TempImg/girata.jpg"_s), jpegWithOrientation({200, 100}, 6)));
     }
