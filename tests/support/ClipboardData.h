@@ -13,7 +13,6 @@ public:
     QStringList formats() const override {
         return m_bytes.keys() << QStringLiteral("application/x-qt-image");
     }
-    bool hasFormat(const QString &format) const override { return formats().contains(format); }
 
 protected:
     QVariant retrieveData(const QString &format, QMetaType) const override {

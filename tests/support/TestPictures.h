@@ -18,37 +18,23 @@ inline QImage quadrants(QSize size) {
     return picture;
 }
 
-// One letter a quadrant colour: r, g, b, y; ? for anything else.
+// One letter a quadrant colour: r, g, b, y; ? for anything else. Indexed by the channels that
+// are bright: red 4, green 2, blue 1.
 inline QChar colourLetter(QColor c) {
-    const bool r = c.red() > 160, g = c.green() > 160, b = c.blue() > 160;
-    return r && g && !b    ? 'y'
-           : r && !g && !b ? 'r'
-           : !r && g && !b ? 'g'
-           : !r && !g && b ? 'b'
-                           : '?';
+    return QStringLiteral("?bg?r?y?")
+        .at((c.red() > 160) * 4 + (c.green() > 160) * 2 + (c.blue() > 160));
 }
 
-// The colours of the four corners: top left, top right, bottom left, bottom right.
-inline QString corners(const QImage &picture) {
-    if (picture.isNull())
-        return {};
-    const int right = picture.width() - 1, bottom = picture.height() - 1;
-    return QString(colourLetter(picture.pixelColor(0, 0))) +
-           colourLetter(picture.pixelColor(right, 0)) +
-           colourLetter(picture.pixelColor(0, bottom)) +
-           colourLetter(picture.pixelColor(right, bottom));
-}
-
-// A JPEG with an EXIF block right after its start: a big-endian TIFF header and one directory
-// of a single entry, Orientation (0x0112, SHORT), at the given offset from the TIFF header.
-inline QByteArray jpegWithOrientation(QSize size, quint16 orientation, quint32 directory = 8) {
+// A JPEG with an EXIF block right after its start: a big-endian TIFF header and, right after it,
+// one directory of a single entry, Orientation (0x0112, SHORT).
+inline QByteArray jpegWithOrientation(QSize size, quint16 orientation) {
     QBuffer jpeg;
     if (!jpeg.open(QIODevice::WriteOnly) || !quadrants(size).save(&jpeg, "jpeg", 100))
         return {};
     QByteArray exif("Exif\0\0MM\0\x2a", 10), segment("\xff\xe1", 2);
     // One value, padded; no next directory.
     QDataStream(&exif, QIODevice::Append)
-        << directory << quint16(1) << quint16(0x0112) << quint16(3) << quint32(1) << orientation
+        << quint32(8) << quint16(1) << quint16(0x0112) << quint16(3) << quint32(1) << orientation
         << quint16(0) << quint32(0);
     QDataStream(&segment, QIODevice::Append) << quint16(exif.size() + 2);
     return jpeg.buffer().insert(2, segment + exif);
