@@ -3,6 +3,7 @@
 #include "TestPictures.h"
 
 #include "outgoing/OutgoingPicture.h"
+#include "outgoing/PictureFileName.h"
 #include "outgoing/PictureOffer.h"
 
 #include <QBuffer>
@@ -94,6 +95,13 @@ private slots:
         mime.setData("text/plain;charset=utf-8", "buongiorno");
         mime.setImageData(quadrants({20, 10}));
         QVERIFY(PictureOffer::fromMimeData(mime).isEmpty() && !PictureOffer::mayHold(mime));
+    }
+
+    // A second picture in the same second would replace the first, here and at the service.
+    void secondPictureOfASecondTakesTheNext() {
+        writeFile(m_files.filePath("57_20240305140709.jpg"), "sent");
+        const QDateTime at(QDate(2024, 3, 5), QTime(14, 7, 9));
+        QCOMPARE(PictureFileName::freeIn(QDir(m_files.path()), 57, at), "57_20240305140710.jpg");
     }
 };
 
