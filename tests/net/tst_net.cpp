@@ -12,8 +12,6 @@
 #include "net/UrlEncode.h"
 
 #include <QGuiApplication>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -172,16 +170,14 @@ private slots:
 
     // A peer that answers a byte at a time is given up at the exchange's deadline.
     void tricklingPeerIsGivenUp() {
-        QTcpServer peer;
-        connect(&peer, &QTcpServer::newConnection, &peer, [&peer] {
-            QTcpSocket *socket = peer.nextPendingConnection();
-            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
-            auto *drip = new QTimer(socket);
-            connect(drip, &QTimer::timeout, socket, [socket] { socket->write("x"); });
-            drip->start(200);
+        m_server->server().Get("/a", [](const httplib::Request &, httplib::Response &res) {
+            res.set_content_provider(100, "text/plain", [](size_t, size_t, auto &sink) {
+                QThread::msleep(200);
+                return sink.write("x", 1);
+            });
         });
-        QVERIFY(peer.listen(QHostAddress::LocalHost));
-        const QUrl url(u"http://127.0.0.1:%1/a"_s.arg(peer.serverPort()));
+        serve();
+        const QUrl url(QString::fromStdString(m_server->baseUrl() + "/a"));
         QCOMPARE(
             answerOf<HttpResult>([&url](auto done) {
                 HttpExchange::start(QNetworkRequest(url), "GET", {}, {2000, 4000, 1 << 20}, done);
